@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+
+#include "foundation/PropertyList.h"
+#include "support/TestSupport.h"
+
+namespace platform {
+// Readable failures.
+static void PrintTo(const Value& v, std::ostream* os) {
+    *os << v.description();
+}
+}  // namespace platform
+
+namespace PL = platform::PropertyList;
+using platform::Date;
+using platform::Uid;
+using platform::Value;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// A hand-made binary list: objects given as raw bytes, references four bytes
+// wide, so tests can build shapes no writer produces.
+Bytes binaryList(const std::vector<Bytes>& objects, uint64_t top = 0) {
+    Bytes out{'b', 'p', 'l', 'i', 's', 't', '0', '0'};
+    std::vector<uint32_t> offsets;
+    for (const Bytes& o : objects) {
+        offsets.push_back(static_cast<uint32_t>(out.size()));
+        out.insert(out.end(), o.begin(), o.end());
+    }
+    const uint64_t table = out.size();
+    for (uint32_t off : offsets) {
+        for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<uint8_t>(off >> s));
+    }
+    Bytes trailer(32, 0);
+    trailer[6] = 4;
+    trailer[7] = 4;
+    for (int i = 0; i < 8; ++i) {
+        trailer[8 + i] = static_cast<uint8_t>(uint64_t{objects.size()} >> (56 - 8 * i));
+        trailer[16 + i] = static_cast<uint8_t>(top >> (56 - 8 * i));
+        trailer[24 + i] = static_cast<uint8_t>(table >> (56 - 8 * i));
+    }
+    out.insert(out.end(), trailer.begin(), trailer.end());
+    return out;
+}
+
+// An array object (fewer than 15 members) referring to `refs`.
+Bytes arrayOf(std::initializer_list<uint32_t> refs) {
+    Bytes o{static_cast<uint8_t>(0xA0 | refs.size())};
+    for (uint32_t r : refs) {
+        for (int s = 24; s >= 0; s -= 8) o.push_back(static_cast<uint8_t>(r >> s));
+    }
+    return o;
+}
+
+Bytes asBytes(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
+
+std::string nestedXml(int depth) {
+    std::string xml = "<plist>";
+    for (int i = 0; i < depth; ++i) xml += "<array>";
+    for (int i = 0; i < depth; ++i) xml += "</array>";
+    return xml + "</plist>";
+}
+
+Value sample() {
+    return Value(Value::Dictionary{
+        {"标题", "掌声 Applause ✓ 😀"},
+        {"escapes", "a<b & c>d ]]> \t\n"},
+        {"numbers", Value::Array{INT64_MIN, -1, 0, INT64_MAX, 0.1, -2.5e-300, true, false}},
+        {"data", Value::Data{0, 1, 0xFE, 0xFF}},
+        {"empty", Value::Dictionary{{"", Value::Data{}}, {"list", Value::Array{}}}},
+        {"dates", Value::Array{Date{705049689.123456}, Date{-0.25}, Date{-3187296000.0},
+                               Date{6279811200.5}}},
+        {"uid", Uid{300}},
+    });
+}
+
+}  // namespace
+
+TEST(PropertyList, EveryTypeRoundTripsInBothFormatsThroughFiles) {
+    testsupport::TempDir dir;
+    const Value value = sample();
+    for (PL::Format format : {PL::Format::Binary, PL::Format::Xml}) {
+        const std::string path = dir.file(format == PL::Format::Xml ? "v.xml" : "v.bplist");
+        std::string error;
+        ASSERT_TRUE(PL::writeFile(path, value, format, &error)) << error;
+        auto back = PL::readFile(path, &error);
+        ASSERT_TRUE(back) << error;
+        if (format == PL::Format::Binary) {
+            EXPECT_EQ(*back, value);
+            continue;
+        }
+        // XML dates keep whole seconds, rounded down like other writers do
+        // (libplist alone would round -0.25 up to 0).
+        Value expected = value;
+        (*expected.asDictionary())["dates"] =
+            Value::Array{Date{705049689}, Date{-1}, Date{-3187296000.0}, Date{6279811200}};
+        EXPECT_EQ(*back, expected);
+    }
+    std::string error;
+    EXPECT_FALSE(PL::readFile(dir.file("absent.plist"), &error));
+    EXPECT_NE(error.find("absent.plist"), std::string::npos);
+}
+
+TEST(PropertyList, RefusesToWriteWhatAListCannotHold) {
+    auto refused = [](const Value& v, PL::Format format = PL::Format::Binary) {
+        std::string error;
+        bool failed = !PL::serialize(v, format, &error);
+        return failed && !error.empty();
+    };
+    struct Thing : platform::Object {};
+    EXPECT_TRUE(refused(Value()));
+    EXPECT_TRUE(refused(Value(Value::Array{1, Value()})));
+    EXPECT_TRUE(refused(Value(std::make_shared<Thing>())));
+    EXPECT_TRUE(refused(Value(std::string("a\0b", 3))));
+    EXPECT_TRUE(refused(Value(Value::Dictionary{{"bad\xFF", 1}})));
+    EXPECT_TRUE(refused(Value(Date{NAN})));
+    EXPECT_TRUE(refused(Value(Date{1e12})));
+    // XML has no way to write most control characters; binary has.
+    EXPECT_TRUE(refused(Value("bell\a"), PL::Format::Xml));
+    EXPECT_FALSE(refused(Value("bell\a")));
+
+    Value deep = Value::Array{};
+    for (int i = 0; i < PL::kMaxDepth + 1; ++i) {
+        Value::Array outer;
+        outer.push_back(std::move(deep));
+        deep = std::move(outer);
+    }
+    EXPECT_TRUE(refused(deep));
+}
+
+TEST(PropertyList, MalformedAndHostileInputFailsWithAReason) {
+    auto rejects = [](const Bytes& bytes) {
+        std::string error;
+        bool failed = !PL::parse(bytes, &error);
+        return failed && !error.empty();
+    };
+    EXPECT_TRUE(rejects({}));
+    EXPECT_TRUE(rejects(asBytes("not a property list")));
+    EXPECT_TRUE(rejects(asBytes("<plist><array><string>x</array></plist>")));
+    EXPECT_TRUE(rejects(asBytes("<plist><array><!-- never closed")));
+    EXPECT_TRUE(rejects(Bytes(PL::kMaxInputSize + 1, ' ')));
+
+    // Every truncation of a valid binary list fails cleanly.
+    const Bytes whole = *PL::serialize(sample(), PL::Format::Binary);
+    for (size_t n = 0; n < whole.size(); ++n) {
+        EXPECT_TRUE(rejects(Bytes(whole.begin(), whole.begin() + n))) << n << " bytes";
+    }
+
+    // libplist overflows its stack on a few ten thousand levels.
+    EXPECT_TRUE(PL::parse(asBytes(nestedXml(PL::kMaxDepth))));
+    EXPECT_TRUE(rejects(asBytes(nestedXml(PL::kMaxDepth + 1))));
+    EXPECT_TRUE(rejects(asBytes(nestedXml(100000))));
+    // libplist's XML reader is quadratic in the keys of a dictionary.
+    auto xmlDictionary = [](uint32_t keys) {
+        std::string xml = "<plist><dict>";
+        for (uint32_t i = 0; i < keys; ++i) xml += "<key>" + std::to_string(i) + "</key><true/>";
+        return asBytes(xml + "</dict></plist>");
+    };
+    EXPECT_TRUE(PL::parse(xmlDictionary(PL::kMaxXmlDictionaryKeys)));
+    EXPECT_TRUE(rejects(xmlDictionary(PL::kMaxXmlDictionaryKeys + 1)));
+
+    std::vector<Bytes> chain;
+    for (uint32_t i = 1; i < 200000; ++i) chain.push_back(arrayOf({i}));
+    chain.push_back(arrayOf({}));
+    EXPECT_TRUE(rejects(binaryList(chain)));
+
+    EXPECT_TRUE(rejects(binaryList({arrayOf({1}), arrayOf({0})}))) << "cycle";
+    EXPECT_TRUE(rejects(binaryList({arrayOf({5})}))) << "reference out of range";
+    // Each level refers twice to the next: 2^40 nodes once libplist copies them.
+    std::vector<Bytes> fan;
+    for (uint32_t i = 1; i < 40; ++i) fan.push_back(arrayOf({i, i}));
+    fan.push_back(arrayOf({}));
+    EXPECT_TRUE(rejects(binaryList(fan)));
+
+    // libplist asserts on a dictionary key that is not a string or holds a
+    // NUL (found by fuzzing).
+    const Bytes value{0x09};                         // true
+    const Bytes dict{0xD1, 0, 0, 0, 1, 0, 0, 0, 2};  // {objects[1]: objects[2]}
+    EXPECT_TRUE(rejects(binaryList({dict, {0x10, 7}, value})));
+    EXPECT_TRUE(rejects(binaryList({dict, {0x53, 'a', 0, 'b'}, value})));
+    // A stray byte in text is no reason to refuse the file; it reads as U+FFFD.
+    const auto ok = PL::parse(binaryList({dict, {0x53, 'a', 0xFF, 'c'}, value}));
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(*ok, Value(Value::Dictionary{{"a\xEF\xBF\xBD"
+                                            "c",
+                                            true}}));
+}
+
+TEST(PropertyList, XmlNumbersReadTheSameUnderACommaDecimalLocale) {
+    // The GUI runs under the user's locale; libplist's XML reader uses strtod.
+    testsupport::TempDir dir;
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    const char* locale = std::setlocale(LC_ALL, "de_DE.UTF-8");
+    if (!locale && testsupport::run("localedef -i de_DE -f UTF-8 " + dir.file("de_DE.UTF-8") +
+                                    " 2>/dev/null") == 0) {
+        ::setenv("LOCPATH", dir.path().c_str(), 1);
+        locale = std::setlocale(LC_ALL, "de_DE.UTF-8");
+        ::unsetenv("LOCPATH");
+    }
+    if (!locale) GTEST_SKIP() << "no comma-decimal locale available";
+    auto back = PL::parse(*PL::serialize(Value(Value::Array{0.5, -2.25e-3}), PL::Format::Xml));
+    std::setlocale(LC_ALL, saved.c_str());
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, Value(Value::Array{0.5, -2.25e-3}));
+}
+
+TEST(PropertyList, InteroperatesWithPythonPlistlib) {
+    const std::string python = testsupport::systemPython();
+    if (python.empty()) GTEST_SKIP() << "no /usr/bin/python3";
+    testsupport::TempDir dir;
+    // Python writes dates before 1933 and after 2038 (beyond libplist's int32
+    // seconds) and with a fraction, an unsigned 64-bit integer, UTF-16 text.
+    testsupport::writeText(dir.file("write.py"), R"(
+import datetime, plistlib, sys
+v = {"dates": [datetime.datetime(2023, 5, 6, 7, 8, 9, 123456), datetime.datetime(1900, 1, 1),
+               datetime.datetime(2200, 1, 1, 0, 0, 0, 500000)],
+     "big": 2**64 - 1, "neg": -5, "text": "欢呼 ✓", "uid": plistlib.UID(7)}
+open(sys.argv[1], "wb").write(plistlib.dumps(v, fmt=plistlib.FMT_BINARY))
+)");
+    ASSERT_EQ(testsupport::run(python + " " + dir.file("write.py") + " " + dir.file("py.bplist")),
+              0);
+    auto binary = PL::readFile(dir.file("py.bplist"));
+    ASSERT_TRUE(binary);
+    EXPECT_EQ(*binary, Value(Value::Dictionary{
+                           {"dates", Value::Array{Date{705049689.123456}, Date{-3187296000.0},
+                                                  Date{6279811200.5}}},
+                           {"big", 18446744073709551615.0},
+                           {"neg", -5},
+                           {"text", "欢呼 ✓"},
+                           {"uid", Uid{7}}}));
+
+    // Python reads ours; a negative fraction is where libplist's own date
+    // accessors lose the sign.
+    const Value ours(Value::Array{Date{-1.5}, Date{705049689.123456}, INT64_MIN, "键值"});
+    ASSERT_TRUE(PL::writeFile(dir.file("ours.bplist"), ours, PL::Format::Binary));
+    testsupport::writeText(dir.file("read.py"), R"(
+import plistlib, sys
+for x in plistlib.loads(open(sys.argv[1], "rb").read()):
+    print(x.isoformat() if hasattr(x, "isoformat") else x)
+)");
+    std::string out;
+    ASSERT_EQ(
+        testsupport::run(python + " " + dir.file("read.py") + " " + dir.file("ours.bplist"), &out),
+        0);
+    EXPECT_EQ(out,
+              "2000-12-31T23:59:58.500000\n2023-05-06T07:08:09.123456\n"
+              "-9223372036854775808\n键值\n");
+}
