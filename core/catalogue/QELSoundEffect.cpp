@@ -1,0 +1,109 @@
+#include "core/catalogue/QELSoundEffect.h"
+
+#include "core/catalogue/QELSoundEffectResourceBundle.h"
+#include "foundation/Fatal.h"
+#include "foundation/Paths.h"
+#include "foundation/Text.h"
+
+using platform::Value;
+
+const std::string& kUserCollectionFileBasePath() {
+    static const std::string path = platform::Paths::libraryDirectory() + "/UserCollections/Custom";
+    return path;
+}
+
+QELSoundEffect::Ref QELSoundEffect::init(const std::string& cate, const Value& dict,
+                                         const std::string& subdir) {
+    const Value* fileName = dict.find("fileName");
+    const Value* title = dict.find("title");
+    if (!fileName || !fileName->isString() || !title || !title->isString()) return nullptr;
+    return Ref(new QELSoundEffect(Fields{*title->asString(), cate, subdir, *fileName->asString(), {}}));
+}
+
+QELSoundEffect::Ref QELSoundEffect::customSoundEffectWithName(const std::string& name,
+                                                              const std::string& resourcePath) {
+    return Ref(new QELSoundEffect(Fields{name, kUserCustomSoundEffectCategory, {}, {}, resourcePath}));
+}
+
+QELSoundEffect::Ref QELSoundEffect::initWithSoundEffect(const QELSoundEffect& other) {
+    return Ref(new QELSoundEffect(other.f_));
+}
+
+std::string QELSoundEffect::resourcePath() const {
+    if (isUserCustom()) return kUserCollectionFileBasePath() + f_.path;
+    auto path = QELSoundEffectResourceBundle::bundle().pathForResource(f_.fileName, "", f_.subDir);
+    if (!path) platform::fatal();
+    return *path;
+}
+
+bool QELSoundEffect::operator==(const QELSoundEffect& other) const {
+    return platform::canonicallyEqual(f_.category, other.f_.category) &&
+           platform::canonicallyEqual(f_.name, other.f_.name) &&
+           platform::canonicallyEqual(resourcePath(), other.resourcePath());
+}
+
+std::vector<std::string> QELSoundEffect::archiveClassHierarchy() const {
+    return {"QELSoundEffect", "NSObject"};
+}
+
+void QELSoundEffect::encodeWithCoder(platform::KeyedArchiver& coder) const {
+    coder.encodeObject(Value(f_.name), "name");
+    coder.encodeObject(Value(f_.category), "category");
+    coder.encodeObject(Value(f_.path), "path");
+    coder.encodeObject(Value(f_.fileName), "fileName");
+    coder.encodeObject(Value(f_.subDir), "subDir");
+}
+
+std::optional<QELSoundEffect::Fields> QELSoundEffect::decodeFields(platform::KeyedUnarchiver& coder) {
+    Fields f;
+    for (auto [key, field] : {std::pair{"name", &f.name}, {"category", &f.category}, {"path", &f.path},
+                              {"fileName", &f.fileName}, {"subDir", &f.subDir}}) {
+        Value v = coder.decodeObjectForKey(key);
+        if (!v.isString()) return std::nullopt;
+        *field = *v.asString();
+    }
+    return f;
+}
+
+QELSoundEffect::Ref QELSoundEffect::initWithCoder(platform::KeyedUnarchiver& coder) {
+    auto f = decodeFields(coder);
+    return f ? Ref(new QELSoundEffect(std::move(*f))) : nullptr;
+}
+
+const platform::KeyedUnarchiver::ClassTable& QELSoundEffect::archiveClasses() {
+    static const platform::KeyedUnarchiver::ClassTable classes = {
+        {"QELSoundEffect", [](platform::KeyedUnarchiver& c) -> platform::ObjectRef {
+             return QELSoundEffect::initWithCoder(c);
+         }},
+        {"QELCollectionSoundEffect", [](platform::KeyedUnarchiver& c) -> platform::ObjectRef {
+             return QELCollectionSoundEffect::initWithCoder(c);
+         }},
+    };
+    return classes;
+}
+
+QELCollectionSoundEffect::Ref QELCollectionSoundEffect::initWithSoundEffect(const QELSoundEffect& other,
+                                                                            const platform::Clock& clock) {
+    return Ref(new QELCollectionSoundEffect(other.f_, clock.date()));
+}
+
+QELCollectionSoundEffect::Ref QELCollectionSoundEffect::init(const std::string&, const Value&,
+                                                             const std::string&) {
+    platform::fatal("init(cate:dict:subdir:) has not been implemented");
+}
+
+QELCollectionSoundEffect::Ref QELCollectionSoundEffect::initWithCoder(platform::KeyedUnarchiver& coder) {
+    Value time = coder.decodeObjectForKey("time");
+    if (!time.isDate()) return nullptr;
+    auto f = decodeFields(coder);
+    return f ? Ref(new QELCollectionSoundEffect(std::move(*f), *time.asDate())) : nullptr;
+}
+
+std::vector<std::string> QELCollectionSoundEffect::archiveClassHierarchy() const {
+    return {"QELCollectionSoundEffect", "QELSoundEffect", "NSObject"};
+}
+
+void QELCollectionSoundEffect::encodeWithCoder(platform::KeyedArchiver& coder) const {
+    QELSoundEffect::encodeWithCoder(coder);
+    coder.encodeObject(Value(time_), "time");
+}

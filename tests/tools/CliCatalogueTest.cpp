@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "foundation/PropertyList.h"
+#include "support/TestSupport.h"
+
+using platform::Value;
+
+namespace {
+
+std::string cli(const std::string& args) { return std::string(QUELLIO_CLI) + " " + args; }
+
+}  // namespace
+
+TEST(CliCatalogue, ListsTheShippedCatalogueInBoardOrderWithResolvedFiles) {
+    std::string out;
+    ASSERT_EQ(testsupport::run(cli("catalogue --json --bundle " QUELLIO_SOURCE_RESOURCE_DIR "/SoundEffects"), &out), 0);
+    auto json = nlohmann::json::parse(out);
+    ASSERT_GE(json.size(), 6u);
+    size_t effects = 0;
+    int64_t lastIndex = INT64_MIN;
+    for (const auto& category : json) {
+        EXPECT_GE(category["index"].get<int64_t>(), lastIndex);
+        lastIndex = category["index"];
+        for (const auto& item : category["items"]) {
+            ++effects;
+            const std::string path = item["path"];
+            EXPECT_EQ(path.rfind(QUELLIO_SOURCE_RESOURCE_DIR "/SoundEffects/" + category["fileName"].get<std::string>() + "/", 0), 0u) << path;
+            EXPECT_FALSE(item["title"].get<std::string>().empty());
+        }
+    }
+    EXPECT_GE(effects, 48u);
+}
+
+TEST(CliCatalogue, AMalformedBundleStopsWithItsMessageAndFails) {
+    testsupport::TempDir dir;
+    ASSERT_TRUE(platform::PropertyList::writeFile(dir.file("Bad.plist"), Value::Dictionary{{"category", "c"}},
+                                                  platform::PropertyList::Format::Xml));
+    std::string out;
+    int status = testsupport::run(cli("catalogue --bundle " + dir.path() + " 2>&1"), &out);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(out.find("Key of `list` not found or type error " + dir.file("Bad.plist")), std::string::npos) << out;
+
+    EXPECT_NE(testsupport::run(cli("catalogue --bundle " + dir.file("absent") + " 2>&1"), &out), 0);
+    EXPECT_NE(testsupport::run(cli("nonsense 2>&1"), &out), 0);
+}
