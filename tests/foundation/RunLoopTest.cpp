@@ -57,6 +57,7 @@ TEST(RunLoop, WorkFromOtherThreadsWakesTheBoundLoopAndRunsOnItsThread) {
     queue.async([&] { loop.post([&] { ranOn = std::this_thread::get_id(); }); });
     ASSERT_TRUE(loop.runUntil([&] { return ranOn != std::thread::id(); }));
     EXPECT_EQ(ranOn, std::this_thread::get_id());
+    queue.waitUntilIdle();  // the poster calls wake after handing over the task
     EXPECT_GE(wakes.load(), 1);
     EXPECT_TRUE(loop.isCurrentThread());
 
