@@ -1,0 +1,127 @@
+#include "TallyHarness.h"
+
+using platform::Value;
+
+namespace {
+
+class TallyCollector : public TallyHarness {
+protected:
+    void SetUp() override {
+        start();
+        takeLog();
+    }
+};
+
+}  // namespace
+
+TEST_F(TallyCollector, TimedEventsPairTheNewestBeginWithEachEnd) {
+    Tally::beginEvent("load", "cat");
+    clock.advanceSeconds(1);
+    Tally::beginEvent("load", "cat");
+    clock.advanceSeconds(2.5);
+    Tally::endEvent("load", "cat");  // the newer begin: 2.5 s
+    clock.advanceSeconds(1);
+    Tally::endEvent("load", "cat");  // then the older: 4.5 s
+    Tally::endEvent("load", "cat");  // nothing left to end
+    Tally::endEvent("load");         // another key
+    loop.runUntilIdle();
+
+    ASSERT_EQ(collector().events.size(), 2u);
+    EXPECT_EQ(collector().events[0]->du, 2500);
+    EXPECT_EQ(collector().events[1]->du, 4500);
+    EXPECT_EQ(collector().events[0]->acc, 0);
+    EXPECT_TRUE(collector().eventBeginTimes.empty());
+}
+
+TEST_F(TallyCollector, TimedAttributeEventsMatchByPrimaryKey) {
+    Tally::beginEventPrimaryKey("dl", "a", Tally::Attributes{{"f", Value("x")}});
+    Tally::beginEventPrimaryKey("dl", "b", Tally::Attributes{{"f", Value("y")}});
+    clock.advanceSeconds(3);
+    Tally::endEventPrimaryKey("dl", "b");
+    Tally::beginEventPrimaryKey("dl", "", Tally::Attributes{{"f", Value("z")}});  // no key: dropped
+    loop.runUntilIdle();
+    ASSERT_EQ(collector().ekv.size(), 1u);
+    EXPECT_EQ(collector().ekv[0]->values.at("f"), Value("y"));
+    EXPECT_EQ(collector().ekv[0]->du, 3000);
+    EXPECT_EQ(collector().ekvBeginTimes.size(), 1u);
+}
+
+TEST_F(TallyCollector, PagesCountWholeSecondsOfAtLeastOne) {
+    Tally::beginLogPageView("board");
+    loop.runUntilIdle();
+    clock.advanceSeconds(0.9);
+    Tally::endLogPageView("board");
+    loop.runUntilIdle();
+    EXPECT_TRUE(collector().pageItems.empty());
+    EXPECT_TRUE(logged("pageEnd=board, duration:0"));
+
+    Tally::beginLogPageView("mine");
+    loop.runUntilIdle();
+    clock.advanceSeconds(5.7);
+    Tally::endLogPageView("mine");
+    Tally::endLogPageView("never-begun");
+    Tally::logPageView("maker", 0);  // dropped
+    Tally::logPageView("maker", 2);
+    loop.runUntilIdle();
+    EXPECT_EQ(collector().pageItems, (Value::Array{Value(Value::Array{Value("mine"), Value(5)}),
+                                                   Value(Value::Array{Value("maker"), Value(2)})}));
+    EXPECT_TRUE(collector().pageItemsHash.empty());
+}
+
+TEST_F(TallyCollector, AtMost5000EventsPerEightHours) {
+    defaults.setObject(Value(int64_t{4998}), "tlPeriodEvtCount");
+    Tally::event("a");
+    Tally::event("b", Tally::Attributes{{"k", Value("v")}});
+    Tally::event("c");  // 4998 + 2 pending
+    loop.runUntilIdle();
+    EXPECT_EQ(collector().events.size() + collector().ekv.size(), 2u);
+    EXPECT_TRUE(logged("WARNING event max count 5000 per 8 hours."));
+
+    // Eight hours and a second later a new period begins.
+    clock.advanceSeconds(8 * 3600 + 1);
+    Tally::event("d");
+    loop.runUntilIdle();
+    EXPECT_EQ(collector().events.size(), 2u);
+    EXPECT_EQ(defaults.integerForKey("tlPeriodEvtCount"), 0);
+    EXPECT_EQ(defaults.integerForKey("tlSeparatedTime"),
+              static_cast<int64_t>(kStart) + 8 * 3600 + 1);
+}
+
+TEST_F(TallyCollector, AtExactlyEightHoursThePeriodStillRuns) {
+    defaults.setObject(Value(int64_t{5000}), "tlPeriodEvtCount");
+    clock.advanceSeconds(8 * 3600);
+    Tally::event("a");
+    loop.runUntilIdle();
+    EXPECT_TRUE(collector().events.empty());
+}
+
+TEST_F(TallyCollector, AClockSetBackStartsANewPeriod) {
+    defaults.setObject(Value(int64_t{5000}), "tlPeriodEvtCount");
+    clock.setDate(platform::Date::fromUnixSeconds(kStart - 86400));
+    Tally::event("a");
+    loop.runUntilIdle();
+    EXPECT_EQ(collector().events.size(), 1u);
+}
+
+TEST_F(TallyCollector, TheGameScenarioAllowsTenThousand) {
+    runtime.app().scenarioType = 1;
+    defaults.setObject(Value(int64_t{9999}), "tlPeriodEvtCount");
+    Tally::event("a");
+    Tally::event("b");
+    loop.runUntilIdle();
+    EXPECT_EQ(collector().events.size(), 1u);
+    EXPECT_TRUE(logged("WARNING event max count 10000 per 8 hours."));
+}
+
+TEST_F(TallyCollector, RecordsInASessionAskForAnUploadJob) {
+    Tally::event("a");
+    loop.runUntilIdle();
+    EXPECT_EQ(pipeline->count("preparePerformJob:1"), 1u);
+}
+
+TEST_F(TallyCollector, ItemsFromOneThreadArriveInOrder) {
+    for (int i = 0; i < 100; ++i) Tally::event(std::to_string(i));
+    loop.runUntilIdle();
+    ASSERT_EQ(collector().events.size(), 100u);
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(collector().events[i]->event_id, std::to_string(i));
+}

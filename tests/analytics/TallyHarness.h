@@ -1,0 +1,108 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "analytics/Tally.h"
+#include "analytics/TallyLog.h"
+#include "analytics/TallyRuntime.h"
+#include "foundation/Application.h"
+#include "support/TestSupport.h"
+
+// What the collector handed on, for tests to look at.
+class RecordingPipeline : public TallyPipeline {
+public:
+    void loadCache(TallyInternal&) override { calls.push_back("loadCache"); }
+    void saveAndCleanCache(TallyInternal&) override { calls.push_back("saveAndCleanCache"); }
+    bool makeEnvelope(TallyInternal&) override {
+        calls.push_back("makeEnvelope");
+        return false;
+    }
+    void preparePerformJob(TallyInternal&, int reason) override {
+        calls.push_back("preparePerformJob:" + std::to_string(reason));
+    }
+    void aggregate(const platform::Value::Dictionary& keyPath, int64_t timeMs) override {
+        aggregated.push_back({keyPath, timeMs});
+    }
+    void setCrashReportEnabled(bool enabled) override { crashReport = enabled; }
+
+    size_t count(const std::string& call) const {
+        return static_cast<size_t>(std::count(calls.begin(), calls.end(), call));
+    }
+
+    std::vector<std::string> calls;
+    std::vector<std::pair<platform::Value::Dictionary, int64_t>> aggregated;
+    bool crashReport = false;
+};
+
+// One SDK instance on a manual clock, its own run loop, defaults, notification
+// centre and files, current for the test's lifetime; its log is captured.
+class TallyHarness : public ::testing::Test {
+protected:
+    static constexpr double kStart = 1'700'000'000;  // seconds since 1970
+
+    TallyHarness()
+        : clock(platform::Date::fromUnixSeconds(kStart)),
+          loop(clock),
+          defaults(dir.file("Preferences/defaults.plist")),
+          runtime(environment()),
+          scope(runtime),
+          pipeline(std::make_shared<RecordingPipeline>()) {
+        runtime.setPipeline(pipeline);
+        setTallyLogSink([this](const std::string& line) {
+            std::lock_guard lock(logMutex);
+            log.push_back(line);
+        });
+    }
+    ~TallyHarness() override { setTallyLogSink({}); }
+
+    TallyEnvironment environment() {
+        TallyEnvironment env;
+        env.clock = &clock;
+        env.defaults = &defaults;
+        env.runLoop = &loop;
+        env.notificationCenter = &center;
+        env.libraryDirectory = dir.file("Library");
+        env.sharedUDIDDirectory = dir.file("SharedUDID");
+        return env;
+    }
+
+    void start(const std::string& key = "5f8e2a91c3d74b06e1a9c2d7") {
+        TLAnalyticsConfig config;
+        config.appKey = key;
+        Tally::startWithConfigure(config);
+        loop.runUntilIdle();
+    }
+
+    void post(const char* name) {
+        center.post(name);
+        loop.runUntilIdle();
+    }
+
+    bool logged(const std::string& line) {
+        std::lock_guard lock(logMutex);
+        return std::find(log.begin(), log.end(), line) != log.end();
+    }
+    std::vector<std::string> takeLog() {
+        std::lock_guard lock(logMutex);
+        return std::exchange(log, {});
+    }
+
+    TallyInternal& collector() { return runtime.internal(); }
+
+    testsupport::TempDir dir;
+    platform::ManualClock clock;
+    platform::RunLoop loop;
+    platform::UserDefaults defaults;
+    platform::NotificationCenter center;
+    TallyRuntime runtime;
+    TallyRuntime::Scope scope;
+    std::shared_ptr<RecordingPipeline> pipeline;
+    std::mutex logMutex;
+    std::vector<std::string> log;
+};
