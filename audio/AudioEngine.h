@@ -1,0 +1,115 @@
+#pragma once
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "audio/AudioBackend.h"
+#include "audio/AudioMixer.h"
+#include "audio/SoundCache.h"
+#include "foundation/RunLoop.h"
+
+namespace platform {
+
+struct AudioEngineOptions {
+    // PortAudio device name (see matchAudioDevice); empty: system default.
+    std::string outputDevice;
+    double sampleRate = 44100;
+    unsigned framesPerBuffer = 128;
+
+    // Defaults, with the device from QUELLIO_OUTPUT_DEVICE.
+    static AudioEngineOptions fromEnvironment();
+};
+
+// The process's sound output: one stream opened at start and kept open, a
+// mixer fed through lock-free queues and a cache of decoded sounds. Players
+// start voices on it; ended voices are reported on the main loop.
+//
+// The program has one, shared(), never released. The application starts it
+// at launch so that no device is opened on a tap, and stops it when it quits
+// so the last buffers play out; anything that plays before the start starts
+// it as startIfNeeded() does. Tests call startNull() first (or set
+// QUELLIO_AUDIO_BACKEND=null) and never touch a device.
+//
+// Starting, stopping and voices belong to the main loop's thread; sound()
+// and preload() may be called from any thread.
+class AudioEngine final : private AudioRenderer {
+public:
+    explicit AudioEngine(RunLoop& mainLoop = RunLoop::main(), double sampleRate = 44100);
+    ~AudioEngine() override;
+    AudioEngine(const AudioEngine&) = delete;
+    AudioEngine& operator=(const AudioEngine&) = delete;
+
+    static AudioEngine& shared();
+
+    // Opens PortAudio's device. False with `error` if it cannot.
+    bool start(const AudioEngineOptions& options, AudioError* error = nullptr);
+    // Runs on `backend` (null backend, or PortAudio built by the caller).
+    bool start(std::unique_ptr<AudioBackend> backend, unsigned framesPerBuffer = 128,
+               AudioError* error = nullptr);
+    // Runs on the null backend, timed by the main loop's clock.
+    void startNull();
+    // Starts if not running: QUELLIO_AUDIO_BACKEND=null picks the null
+    // backend; otherwise the environment's device, then the system default,
+    // then the null backend, so that a machine without sound still runs.
+    void startIfNeeded();
+    // Closes the stream; voices still playing end as stopped.
+    void stop();
+
+    bool isRunning() const;
+    std::string outputName() const;
+    double sampleRate() const { return sampleRate_; }
+    RunLoop& mainLoop() const { return loop_; }
+
+    // Decoded sounds at the engine's rate.
+    PcmBufferRef sound(const std::string& path, AudioError* error = nullptr) {
+        return cache_->sound(path, error);
+    }
+    void preload(std::vector<std::string> paths) { SoundCache::preload(cache_, std::move(paths)); }
+    const SoundCache& cache() const { return *cache_; }
+
+    // Starts `sound` at `startFrame`; `onEnd` runs on the main loop once the
+    // voice has ended (as stopped when the engine stops first). nullptr with
+    // `error` when the engine cannot take another voice.
+    std::shared_ptr<AudioVoice> startVoice(PcmBufferRef sound, size_t startFrame, float volume,
+                                           std::function<void(const AudioVoice&, VoiceEnd)> onEnd,
+                                           AudioError* error = nullptr);
+    void stopVoice(const std::shared_ptr<AudioVoice>& voice);
+
+    // Called around each render on the audio thread; plain functions, so the
+    // benchmark can watch the callback without changing it. Set before start.
+    struct RenderHook {
+        void (*willRender)(void* context) = nullptr;
+        void (*didRender)(void* context, const float* out, size_t frames, int channels) = nullptr;
+        void* context = nullptr;
+    };
+    void setRenderHook(RenderHook hook) { hook_ = hook; }
+
+private:
+    void render(float* out, size_t frames) noexcept override;
+    bool idle() const noexcept override;
+    void deliverEndedVoices() override;
+    void eventLoop();
+    bool queue(const std::shared_ptr<AudioVoice>& voice, bool start);
+
+    RunLoop& loop_;
+    const double sampleRate_;
+    std::shared_ptr<SoundCache> cache_;
+    RenderHook hook_;
+
+    mutable std::mutex mutex_;  // everything below except what the callback reads
+    std::unique_ptr<AudioBackend> backend_;
+    std::unique_ptr<AudioMixer> mixer_;
+    std::unordered_map<AudioVoice*, std::shared_ptr<AudioVoice>> unended_;
+    std::mutex commandMutex_;  // serialises the mixer's producer side
+    std::mutex eventMutex_;    // serialises the mixer's event consumer side
+    std::thread eventThread_;
+    std::condition_variable eventWake_;
+    bool stopping_ = false;
+};
+
+}  // namespace platform

@@ -1,0 +1,90 @@
+#include "core/playback/QELSoundEffectPlayController.h"
+
+#include "core/playback/QELSoundEffectPlayer.h"
+#include "foundation/DebugLog.h"
+#include "foundation/Fatal.h"
+
+QELSoundEffectPlayController::QELSoundEffectPlayController()
+    : self_(this, [](QELSoundEffectPlayController*) {}) {}
+
+QELSoundEffectPlayController::~QELSoundEffectPlayController() {
+    // Expire weak references first: the player released below may still be
+    // the shared service's current player.
+    self_.reset();
+}
+
+void QELSoundEffectPlayController::setPlayingEffect(QELSoundEffect::Ref effect) {
+    playingEffect_ = std::move(effect);
+    if (playingEffect_) return;
+    auto indexPath = playingIndexPath();
+    if (playStopped() && indexPath) {
+        // Copied: the callback may replace itself.
+        PlayStopped callback = playStopped();
+        callback(*this, *indexPath);
+        setPlayingIndexPath(std::nullopt);
+    }
+}
+
+QELSoundEffect::Ref QELSoundEffectPlayController::objectAtIndexPath(const platform::IndexPath&) {
+    platform::fatal("Override this method");
+}
+
+bool QELSoundEffectPlayController::playOrStopAtIndexPath(const platform::IndexPath& indexPath,
+                                                         platform::AudioError* error) {
+    QELSoundEffect::Ref effect = objectAtIndexPath(indexPath);
+    QELSoundEffect::Ref playing = playingEffect();
+    std::optional<platform::IndexPath> playingAt = playingIndexPath();
+    if (playing && playingAt) {
+        if (*playing != *effect && indexPath != *playingAt) {
+            stop();
+            return play(effect, indexPath, error);
+        }
+        stop();
+        return false;
+    }
+    return play(effect, indexPath, error);
+}
+
+bool QELSoundEffectPlayController::play(const QELSoundEffect::Ref& soundEffect,
+                                        const platform::IndexPath& indexPath,
+                                        platform::AudioError*) {
+    if (auto current = player(); current && current->isPlaying()) return true;
+
+    std::weak_ptr<QELSoundEffectPlayController> weak = weakSelf();
+    platform::AudioError failure;
+    auto created = QELSoundEffectPlayer::playerWithContentsOfURL(
+        soundEffect->resourcePath(),
+        [weak](platform::AudioPlayer&) {
+            if (auto self = weak.lock()) self->setPlayingEffect(nullptr);
+        },
+        &failure);
+    if (created) {
+        setPlayer(std::move(created));
+    } else {
+        // A missing or broken file is not the tapper's problem: no sound.
+        QEL_DEBUG_ERROR(failure.message);
+    }
+
+    auto current = player();
+    if (!current) return true;
+    current->setVolume(1.0f);
+    current->setDelegate(std::shared_ptr<platform::AudioPlayerDelegate>(self_, this));
+    current->prepareToPlay();
+    if (current->play()) {
+        setPlayingEffect(soundEffect);
+        setPlayingIndexPath(indexPath);
+    }
+    return true;
+}
+
+void QELSoundEffectPlayController::stop() {
+    auto current = player();
+    if (!current || !current->isPlaying()) return;
+    current->stop();
+    setPlayingEffect(nullptr);
+}
+
+void QELSoundEffectPlayController::audioPlayerDidFinishPlaying(platform::AudioPlayer&, bool) {
+    setPlayingEffect(nullptr);
+    setPlayingIndexPath(std::nullopt);
+}

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+#include "audio/AudioFile.h"
+#include "audio/AudioTestFiles.h"
+#include "audio/SoundCache.h"
+
+using platform::AudioError;
+using platform::decodeAudioFile;
+
+TEST(AudioFile, DecodesWavFlacOggAndCafAsSoxDoes) {
+    testsupport::TempDir dir;
+    for (const char* name : {"tone.wav", "tone.flac", "tone.ogg", "tone.caf"}) {
+        SCOPED_TRACE(name);
+        const std::string path = dir.file(name);
+        audiotest::makeTone(path, 0.25);
+        AudioError error;
+        auto pcm = decodeAudioFile(path, 44100, &error);
+        ASSERT_TRUE(pcm) << error.message;
+        EXPECT_EQ(pcm->channels, 1);
+        const auto expected = audiotest::soxSamples(path);
+        ASSERT_EQ(pcm->samples.size(), expected.size());
+        for (size_t i = 0; i < expected.size(); ++i)
+            ASSERT_NEAR(pcm->samples[i], expected[i], 1e-4) << i;
+    }
+}
+
+namespace {
+
+// Periods of the first channel; the hysteresis ignores noise near zero.
+int periods(const platform::PcmBuffer& pcm) {
+    int count = 0;
+    bool low = false;
+    for (size_t f = 0; f < pcm.frames(); ++f) {
+        const float v = pcm.samples[f * static_cast<size_t>(pcm.channels)];
+        if (v < -0.1f) low = true;
+        if (low && v > 0.1f) {
+            ++count;
+            low = false;
+        }
+    }
+    return count;
+}
+
+}  // namespace
+
+// MP3 decoders disagree on encoder delay and padding, so the tone is checked
+// instead of the samples.
+TEST(AudioFile, DecodesMp3) {
+    testsupport::TempDir dir;
+    audiotest::makeTone(dir.file("tone.mp3"), 0.5);
+    AudioError error;
+    auto pcm = decodeAudioFile(dir.file("tone.mp3"), 44100, &error);
+    ASSERT_TRUE(pcm) << error.message;
+    EXPECT_NEAR(pcm->duration(), 0.5, 0.06);
+    EXPECT_NEAR(periods(*pcm), 220, 3);
+    EXPECT_NEAR(*std::max_element(pcm->samples.begin(), pcm->samples.end()), 0.5f, 0.05f);
+}
+
+TEST(AudioFile, ConvertsOtherRatesAndKeepsStereo) {
+    testsupport::TempDir dir;
+    const std::string path = dir.file("low.wav");
+    audiotest::makeTone(path, 0.5, 22050, 2, 1000);
+    auto pcm = decodeAudioFile(path, 44100);
+    ASSERT_TRUE(pcm);
+    EXPECT_EQ(pcm->channels, 2);
+    EXPECT_NEAR(static_cast<double>(pcm->frames()), 22050.0, 2.0);
+    EXPECT_NEAR(pcm->duration(), 0.5, 1e-4);
+    EXPECT_NEAR(periods(*pcm), 500, 2);  // still 1 kHz
+}
+
+TEST(AudioFile, RefusesWhatIsNotPlayableAudio) {
+    testsupport::TempDir dir;
+    AudioError error;
+
+    testsupport::writeText(dir.file("notes.wav"), "this is not a sound");
+    EXPECT_FALSE(decodeAudioFile(dir.file("notes.wav"), 44100, &error));
+    EXPECT_EQ(error.code, AudioError::Code::NotAudio);
+    EXPECT_NE(error.message.find("notes.wav"), std::string::npos);
+
+    EXPECT_FALSE(decodeAudioFile(dir.file("missing.wav"), 44100, &error));
+    EXPECT_EQ(error.code, AudioError::Code::FileUnreadable);
+
+    audiotest::makeTone(dir.file("surround.wav"), 0.1, 44100, 6);
+    EXPECT_FALSE(decodeAudioFile(dir.file("surround.wav"), 44100, &error));
+    EXPECT_EQ(error.code, AudioError::Code::UnsupportedFormat);
+}
+
+TEST(SoundCache, DecodesOnceAndAgainWhenTheFileIsReplaced) {
+    testsupport::TempDir dir;
+    const std::string path = dir.file("take.wav");
+    audiotest::makeTone(path, 0.1);
+    platform::SoundCache cache(44100);
+
+    auto first = cache.sound(path);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(cache.sound(path), first);
+    EXPECT_EQ(cache.decodedBytes(), first->bytes());
+
+    // A replaced recording keeps its name; the old samples must not play.
+    audiotest::makeTone(dir.file("longer.wav"), 0.3);
+    std::filesystem::rename(dir.file("longer.wav"), path);
+    auto second = cache.sound(path);
+    ASSERT_TRUE(second);
+    EXPECT_NE(second, first);
+    EXPECT_NEAR(second->duration(), 0.3, 1e-3);
+
+    std::filesystem::remove(path);
+    AudioError error;
+    EXPECT_FALSE(cache.sound(path, &error));
+    EXPECT_EQ(cache.count(), 0u);
+}

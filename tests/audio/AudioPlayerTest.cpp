@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "audio/AudioPlayer.h"
+#include "audio/AudioTestFiles.h"
+#include "audio/NullAudioBackend.h"
+
+using namespace std::chrono_literals;
+using platform::AudioEngine;
+using platform::AudioPlayer;
+
+namespace {
+
+struct Delegate : platform::AudioPlayerDelegate {
+    std::vector<bool> finishes;
+    std::function<void()> onFinish;
+    void audioPlayerDidFinishPlaying(AudioPlayer&, bool successfully) override {
+        finishes.push_back(successfully);
+        if (onFinish) onFinish();
+    }
+};
+
+// An engine on the null output, timed by a manual clock: time moves only
+// when the test says so.
+class AudioPlayerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        audiotest::makeTone(dir.file("half.wav"), 0.5);
+        audiotest::makeTone(dir.file("short.wav"), 0.1);
+        auto backend = std::make_unique<platform::NullAudioBackend>(loop);
+        null = backend.get();
+        ASSERT_TRUE(engine.start(std::move(backend)));
+        delegate = std::make_shared<Delegate>();
+    }
+
+    std::shared_ptr<AudioPlayer> player(const std::string& name) {
+        platform::AudioError error;
+        auto p = AudioPlayer::create(engine, dir.file(name), &error);
+        EXPECT_TRUE(p) << error.message;
+        if (p) p->setDelegate(delegate);
+        return p;
+    }
+
+    testsupport::TempDir dir;
+    platform::ManualClock clock;
+    platform::RunLoop loop{clock};
+    AudioEngine engine{loop};
+    platform::NullAudioBackend* null = nullptr;
+    std::shared_ptr<Delegate> delegate;
+};
+
+}  // namespace
+
+TEST_F(AudioPlayerTest, TellsTheDelegateOnTheLoopOnceTheClockHasPassedTheSoundsEnd) {
+    auto p = player("half.wav");
+    EXPECT_NEAR(p->duration(), 0.5, 1e-6);
+    ASSERT_TRUE(p->prepareToPlay());
+    ASSERT_TRUE(p->play());
+    EXPECT_TRUE(p->isPlaying());
+
+    clock.advance(300ms);
+    loop.runUntilIdle();
+    EXPECT_TRUE(p->isPlaying());
+    EXPECT_NEAR(p->currentTime(), 0.3, 0.01);
+    EXPECT_TRUE(delegate->finishes.empty());
+
+    clock.advance(201ms);
+    loop.runUntilIdle();
+    EXPECT_FALSE(p->isPlaying());
+    EXPECT_EQ(delegate->finishes, std::vector<bool>{true});
+    EXPECT_EQ(p->currentTime(), 0.0);
+
+    // Played again from the start, it ends once more.
+    ASSERT_TRUE(p->play());
+    clock.advance(1s);
+    loop.runUntilIdle();
+    EXPECT_EQ(delegate->finishes.size(), 2u);
+}
+
+TEST_F(AudioPlayerTest, StopIsSilentToTheDelegateAndPlayResumesWhereItStopped) {
+    auto p = player("half.wav");
+    p->play();
+    clock.advance(200ms);
+    loop.runUntilIdle();
+    p->stop();
+    EXPECT_FALSE(p->isPlaying());
+    clock.advance(1s);
+    loop.runUntilIdle();
+    EXPECT_TRUE(delegate->finishes.empty());
+    EXPECT_NEAR(p->currentTime(), 0.2, 0.01);
+
+    p->play();
+    clock.advance(290ms);
+    loop.runUntilIdle();
+    EXPECT_TRUE(p->isPlaying());
+    clock.advance(20ms);
+    loop.runUntilIdle();
+    EXPECT_EQ(delegate->finishes, std::vector<bool>{true});
+}
+
+TEST_F(AudioPlayerTest, AReleasedPlayerFallsSilentAndNoLongerCallsBack) {
+    null->setRecording(true);
+    auto p = player("half.wav");
+    p->play();
+    clock.advance(100ms);
+    loop.runUntilIdle();
+    p.reset();
+    clock.advance(100ms);
+    loop.runUntilIdle();
+    const auto& out = null->recorded();
+    ASSERT_GE(out.size(), 2u * 8820);
+    float loudAfter = 0;
+    for (size_t i = 2 * 4410 + 256; i < out.size(); ++i)
+        loudAfter = std::max(loudAfter, std::abs(out[i]));
+    EXPECT_EQ(loudAfter, 0.0f);
+    clock.advance(1s);
+    loop.runUntilIdle();
+    EXPECT_TRUE(delegate->finishes.empty());
+}
+
+TEST_F(AudioPlayerTest, VolumeScalesTheOutputWhilePlaying) {
+    null->setRecording(true);
+    auto p = player("half.wav");
+    p->setVolume(2.0f);  // clamped to full
+    EXPECT_EQ(p->volume(), 1.0f);
+    p->play();
+    clock.advance(100ms);
+    loop.runUntilIdle();
+    p->setVolume(0.25f);
+    clock.advance(100ms);
+    loop.runUntilIdle();
+    const auto& out = null->recorded();
+    auto peak = [&](size_t from, size_t to) {
+        float m = 0;
+        for (size_t i = from; i < to && i < out.size(); ++i) m = std::max(m, std::abs(out[i]));
+        return m;
+    };
+    EXPECT_NEAR(peak(0, 2 * 4410), 0.5f, 0.01f);
+    EXPECT_NEAR(peak(2 * 4410 + 256, 2 * 8820), 0.125f, 0.01f);
+}
+
+TEST_F(AudioPlayerTest, PlayersOverlapAndEachEndsOnItsOwnTime) {
+    auto a = player("half.wav");
+    auto b = player("short.wav");
+    a->play();
+    b->play();
+    clock.advance(150ms);
+    loop.runUntilIdle();
+    EXPECT_TRUE(a->isPlaying());
+    EXPECT_FALSE(b->isPlaying());
+    EXPECT_EQ(delegate->finishes.size(), 1u);
+}
+
+TEST_F(AudioPlayerTest, StoppingTheEngineCutsSoundsShortAndSaysSo) {
+    auto p = player("half.wav");
+    p->play();
+    engine.stop();
+    loop.runUntilIdle();
+    EXPECT_FALSE(p->isPlaying());
+    EXPECT_EQ(delegate->finishes, std::vector<bool>{false});
+}
+
+TEST_F(AudioPlayerTest, RefusesFilesThatAreNotAudio) {
+    testsupport::writeText(dir.file("readme.wav"), "hello");
+    platform::AudioError error;
+    EXPECT_FALSE(AudioPlayer::create(engine, dir.file("readme.wav"), &error));
+    EXPECT_EQ(error.code, platform::AudioError::Code::NotAudio);
+}
+
+TEST_F(AudioPlayerTest, TheEngineRefusesVoicesPastItsLimitInsteadOfLosingThem) {
+    std::vector<std::shared_ptr<AudioPlayer>> players;
+    for (size_t i = 0; i < platform::AudioMixer::kMaxVoices; ++i) {
+        players.push_back(player("half.wav"));
+        ASSERT_TRUE(players.back()->play());
+    }
+    auto extra = player("short.wav");
+    EXPECT_FALSE(extra->play());
+    EXPECT_FALSE(extra->isPlaying());
+    clock.advance(1s);
+    loop.runUntilIdle();
+    EXPECT_EQ(delegate->finishes.size(), platform::AudioMixer::kMaxVoices);
+    EXPECT_TRUE(extra->play());
+}

@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/catalogue/QELSoundEffectResourceBundle.h"
+#include "core/playback/QELSoundEffectListViewModel.h"
+#include "foundation/Bundle.h"
+#include "foundation/PropertyList.h"
+#include "support/TestSupport.h"
+
+using platform::Value;
+
+namespace {
+
+// A bundle of its own: the shared bundle of this test binary belongs to the
+// catalogue tests.
+class BoardModelTest : public ::testing::Test {
+protected:
+    void category(const std::string& file, const std::string& name, int index,
+                  std::vector<std::string> titles) {
+        Value::Array list;
+        for (const auto& t : titles)
+            list.push_back(Value::Dictionary{{"fileName", t + ".flac"}, {"title", t}});
+        ASSERT_TRUE(platform::PropertyList::writeFile(
+            dir.file(file + ".plist"),
+            Value::Dictionary{{"category", name}, {"index", index}, {"list", list}},
+            platform::PropertyList::Format::Xml));
+    }
+    std::vector<std::string> plists() const {
+        return platform::Bundle::open(dir.path())->pathsForResourcesOfType("plist");
+    }
+
+    testsupport::TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(BoardModelTest, SectionsFollowTheCategoryIndexesNotTheFileOrder) {
+    category("A", "三", 3, {"c1"});
+    category("B", "一", 1, {"a1", "a2", "a3"});
+    category("C", "二", 2, {"b1", "b2"});
+    QELSoundEffectListDataProvider provider(plists());
+
+    ASSERT_EQ(provider.numberOfSections(), 3);
+    EXPECT_EQ(provider.titleForSection(0), "一");
+    EXPECT_EQ(provider.titleForSection(1), "二");
+    EXPECT_EQ(provider.titleForSection(2), "三");
+    EXPECT_EQ(provider.titleForSection(3), std::nullopt);
+    EXPECT_EQ(provider.numberOfItemsInSection(0), 3);
+    EXPECT_EQ(provider.numberOfItemsInSection(1), 2);
+    EXPECT_EQ(provider.objectAtIndexPath({1, 0})->name(), "b1");
+    EXPECT_EQ(provider.objectAtIndexPath({0, 2})->name(), "a3");
+    EXPECT_EQ(provider.objectAtIndexPath({0, 2})->category(), "一");
+}
+
+TEST_F(BoardModelTest, AnEmptyCatalogueHasNoSections) {
+    QELSoundEffectListDataProvider provider(plists());
+    EXPECT_EQ(provider.numberOfSections(), 0);
+    EXPECT_EQ(provider.titleForSection(0), std::nullopt);
+    ASSERT_TRUE(provider.soundEffectCategories());
+    EXPECT_TRUE(provider.soundEffectCategories()->empty());
+}
+
+TEST_F(BoardModelTest, IndexPathsOutsideTheCountsStop) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    category("A", "一", 1, {"a1"});
+    QELSoundEffectListDataProvider provider(plists());
+    EXPECT_DEATH(provider.objectAtIndexPath({0, 1}), "Fatal error");
+    EXPECT_DEATH(provider.numberOfItemsInSection(1), "Fatal error");
+    EXPECT_DEATH(provider.titleForSection(-1), "Fatal error");
+}
+
+TEST_F(BoardModelTest, TheViewModelLoadsOnceSynchronouslyAndLooksItemsUpInItsProvider) {
+    category("A", "一", 1, {"a1", "a2"});
+    QELSoundEffectListViewModel model;
+    model.setDataProvider(std::make_shared<QELSoundEffectListDataProvider>(plists()));
+
+    int calls = 0;
+    std::shared_ptr<QELSoundEffectListDataProvider> loaded;
+    model.loadData([&](auto provider, auto error) {
+        ++calls;
+        loaded = provider;
+        EXPECT_FALSE(error);
+    });
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(loaded, model.dataProvider());
+
+    auto [first, error] = model.loadDataSync();
+    EXPECT_FALSE(error);
+    EXPECT_EQ(first, loaded);
+    EXPECT_EQ(model.loadDataSync().first, loaded);
+    EXPECT_EQ(model.objectAtIndexPath({0, 1})->name(), "a2");
+}
+
+TEST(BoardViewModel, CreatesItsProviderFromTheSharedBundleOnFirstUseAndKeepsIt) {
+    QELSoundEffectListViewModel model;
+    auto provider = model.dataProvider();
+    ASSERT_TRUE(provider);
+    EXPECT_EQ(model.dataProvider(), provider);
+    EXPECT_EQ(provider->numberOfSections(),
+              static_cast<int64_t>(QELSoundEffectCategory::loadAll(
+                                       QELSoundEffectResourceBundle::bundle().plistPaths())
+                                       .size()));
+}

@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "audio/AudioEngine.h"
+#include "audio/AudioTestFiles.h"
+#include "core/playback/QELSoundEffectPlayController.h"
+#include "core/playback/QELSoundEffectPlayer.h"
+#include "foundation/DebugLog.h"
+#include "foundation/NotificationCenter.h"
+
+using namespace std::chrono_literals;
+using platform::IndexPath;
+using Stops = std::vector<IndexPath>;
+
+namespace {
+
+// A controller over a plain list of records, in section 0.
+class ListController : public QELSoundEffectPlayController {
+public:
+    explicit ListController(std::vector<QELSoundEffect::Ref> items) : items_(std::move(items)) {
+        setPlayStopped([this](QELSoundEffectPlayController& c, const IndexPath& ip) {
+            EXPECT_EQ(&c, this);
+            stops.push_back(ip);
+        });
+    }
+    QELSoundEffect::Ref objectAtIndexPath(const IndexPath& ip) override {
+        return items_.at(ip.row);
+    }
+
+    std::vector<IndexPath> stops;
+
+private:
+    std::vector<QELSoundEffect::Ref> items_;
+};
+
+// The shared engine on the null output and the main loop on a manual clock:
+// sounds end when the test moves time.
+class PlayControllerTest : public ::testing::Test {
+protected:
+    // Test processes run side by side with one collection folder: each
+    // writes its sounds into a folder of its own.
+    static std::string folder() { return "/playback-" + std::to_string(::getpid()); }
+
+    static void SetUpTestSuite() {
+        const std::string dir = kUserCollectionFileBasePath() + folder();
+        std::filesystem::create_directories(dir);
+        for (auto [name, seconds] : {std::pair{"a.wav", 0.5}, {"b.wav", 0.3}, {"c.wav", 0.4}}) {
+            audiotest::makeTone(dir + "/" + name, seconds);
+        }
+        testsupport::writeText(dir + "/broken.wav", "not a sound");
+    }
+
+    static void TearDownTestSuite() {
+        std::filesystem::remove_all(kUserCollectionFileBasePath() + folder());
+    }
+
+    void SetUp() override {
+        platform::RunLoop::main().setClock(clock);
+        platform::AudioEngine::shared().startNull();
+        notifications = platform::NotificationCenter::defaultCenter().addObserver(
+            QELSoundEffectPlayer::SoundEffectPlayerDidStoppedNotification, nullptr,
+            [this](const platform::Notification& n) { posted.push_back(n.object); });
+    }
+
+    void TearDown() override {
+        platform::AudioEngine::shared().stop();
+        platform::RunLoop::main().runUntilIdle();
+        platform::RunLoop::main().setClock(platform::Clock::system());
+    }
+
+    static QELSoundEffect::Ref effect(const std::string& file) {
+        return QELSoundEffect::customSoundEffectWithName(file, folder() + "/" + file);
+    }
+
+    void advance(std::chrono::milliseconds d) {
+        clock.advance(d);
+        platform::RunLoop::main().runUntilIdle();
+    }
+
+    platform::ManualClock clock;
+    platform::NotificationToken notifications;
+    std::vector<const void*> posted;
+    ListController board{{effect("a.wav"), effect("b.wav"), effect("a.wav"), effect("broken.wav")}};
+};
+
+}  // namespace
+
+TEST_F(PlayControllerTest, ASecondTapOnThePlayingItemStopsIt) {
+    EXPECT_TRUE(board.playOrStopAtIndexPath({0, 0}));
+    ASSERT_TRUE(board.playingEffect());
+    EXPECT_EQ(board.playingEffect()->name(), "a.wav");
+    EXPECT_EQ(board.playingIndexPath(), (IndexPath{0, 0}));
+    EXPECT_TRUE(board.player()->isPlaying());
+
+    EXPECT_FALSE(board.playOrStopAtIndexPath({0, 0}));
+    EXPECT_EQ(board.stops, (Stops{{0, 0}}));
+    EXPECT_FALSE(board.playingEffect());
+    EXPECT_FALSE(board.playingIndexPath());
+    EXPECT_FALSE(board.player()->isPlaying());
+
+    // Stopped by its own controller: no end call follows later.
+    advance(2s);
+    EXPECT_EQ(board.stops.size(), 1u);
+}
+
+TEST_F(PlayControllerTest, ATapOnAnotherItemSwitchesToIt) {
+    board.playOrStopAtIndexPath({0, 0});
+    auto first = board.player();
+    EXPECT_TRUE(board.playOrStopAtIndexPath({0, 1}));
+    EXPECT_EQ(board.stops, (Stops{{0, 0}}));
+    EXPECT_FALSE(first->isPlaying());
+    EXPECT_NE(board.player(), first);
+    EXPECT_TRUE(board.player()->isPlaying());
+    EXPECT_EQ(board.playingEffect()->name(), "b.wav");
+    EXPECT_EQ(board.playingIndexPath(), (IndexPath{0, 1}));
+}
+
+TEST_F(PlayControllerTest, AnEqualRecordAtAnotherIndexPathCountsAsTheSameSound) {
+    board.playOrStopAtIndexPath({0, 0});
+    EXPECT_FALSE(board.playOrStopAtIndexPath({0, 2}));
+    EXPECT_EQ(board.stops, (Stops{{0, 0}}));
+    EXPECT_FALSE(board.playingEffect());
+}
+
+TEST_F(PlayControllerTest, ASoundThatRunsToItsEndReportsItsIndexPathOnce) {
+    board.playOrStopAtIndexPath({0, 1});  // 0.3 s
+    advance(250ms);
+    EXPECT_TRUE(board.stops.empty());
+    EXPECT_TRUE(board.playingEffect());
+    advance(100ms);
+    EXPECT_EQ(board.stops, (Stops{{0, 1}}));
+    EXPECT_FALSE(board.playingEffect());
+    EXPECT_FALSE(board.playingIndexPath());
+    advance(2s);
+    EXPECT_EQ(board.stops.size(), 1u);
+
+    // Idle again: the next tap starts a sound.
+    EXPECT_TRUE(board.playOrStopAtIndexPath({0, 1}));
+    EXPECT_TRUE(board.player()->isPlaying());
+}
+
+TEST_F(PlayControllerTest, PlayingElsewhereStopsThisControllersSoundAndTellsEveryone) {
+    ListController collection{{effect("c.wav")}};
+    board.playOrStopAtIndexPath({0, 0});
+    auto boardPlayer = board.player();
+    posted.clear();
+
+    EXPECT_TRUE(collection.playOrStopAtIndexPath({0, 0}));
+    EXPECT_EQ(board.stops, (Stops{{0, 0}}));
+    EXPECT_FALSE(board.playingEffect());
+    EXPECT_FALSE(boardPlayer->isPlaying());
+    EXPECT_EQ(posted, std::vector<const void*>{boardPlayer.get()});
+    EXPECT_TRUE(collection.player()->isPlaying());
+
+    // The board's next tap takes the sound back the same way.
+    posted.clear();
+    board.playOrStopAtIndexPath({0, 1});
+    EXPECT_EQ(collection.stops, (Stops{{0, 0}}));
+    EXPECT_EQ(posted, std::vector<const void*>{collection.player().get()});
+}
+
+TEST_F(PlayControllerTest, PlayWhileItsOwnPlayerPlaysChangesNothing) {
+    board.playOrStopAtIndexPath({0, 0});
+    auto player = board.player();
+    posted.clear();
+    platform::AudioError error;
+    EXPECT_TRUE(board.play(effect("b.wav"), {0, 1}, &error));
+    EXPECT_EQ(board.player(), player);
+    EXPECT_EQ(board.playingEffect()->name(), "a.wav");
+    EXPECT_EQ(board.playingIndexPath(), (IndexPath{0, 0}));
+    EXPECT_TRUE(posted.empty());
+}
+
+TEST_F(PlayControllerTest, AnUnplayableFileIsLoggedAndSwallowed) {
+    std::vector<std::string> logged;
+    auto previous = platform::setDebugErrorSink(
+        [&](const platform::DebugErrorEntry& e) { logged.push_back(e.message); });
+    platform::AudioError error;
+    EXPECT_TRUE(board.playOrStopAtIndexPath({0, 3}, &error));
+    platform::setDebugErrorSink(previous);
+
+    EXPECT_TRUE(error.message.empty());
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_NE(logged[0].find("broken.wav"), std::string::npos);
+    EXPECT_FALSE(board.player());
+    EXPECT_FALSE(board.playingEffect());
+    EXPECT_FALSE(board.playingIndexPath());
+}
+
+TEST_F(PlayControllerTest, AnUnplayableFileRestartsThisControllersOlderPlayer) {
+    board.playOrStopAtIndexPath({0, 1});
+    auto older = board.player();
+    advance(1s);  // b.wav has ended
+    auto previous = platform::setDebugErrorSink([](const platform::DebugErrorEntry&) {});
+    board.playOrStopAtIndexPath({0, 3});
+    platform::setDebugErrorSink(previous);
+    EXPECT_EQ(board.player(), older);
+    EXPECT_TRUE(older->isPlaying());
+    EXPECT_EQ(board.playingEffect()->name(), "broken.wav");
+    EXPECT_EQ(board.playingIndexPath(), (IndexPath{0, 3}));
+}
+
+TEST_F(PlayControllerTest, WithoutACallbackTheIndexPathOutlivesTheStop) {
+    board.setPlayStopped(nullptr);
+    board.playOrStopAtIndexPath({0, 0});
+    board.stop();
+    EXPECT_FALSE(board.playingEffect());
+    EXPECT_EQ(board.playingIndexPath(), (IndexPath{0, 0}));
+    // The end call clears it in any case.
+    board.playOrStopAtIndexPath({0, 1});
+    advance(1s);
+    EXPECT_FALSE(board.playingIndexPath());
+}
+
+TEST_F(PlayControllerTest, AControllerGoneWhileItsSoundPlaysIsNotCalledBack) {
+    auto gone = std::make_unique<ListController>(std::vector<QELSoundEffect::Ref>{effect("c.wav")});
+    gone->playOrStopAtIndexPath({0, 0});
+    std::weak_ptr<platform::AudioPlayer> player = gone->player();
+    gone.reset();
+    EXPECT_TRUE(player.expired());  // released, so silent
+    EXPECT_TRUE(board.playOrStopAtIndexPath({0, 0}));
+    advance(2s);
+    EXPECT_EQ(board.stops, (Stops{{0, 0}}));
+}
+
+TEST(PlayControllerDeathTest, TheBaseHasNoItems) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    QELSoundEffectPlayController controller;
+    EXPECT_DEATH(controller.objectAtIndexPath({0, 0}), "Fatal error: Override this method");
+}
