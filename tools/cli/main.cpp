@@ -1,8 +1,11 @@
 // quellio-cli: the program's libraries from the command line. A thin shell:
 // each command parses its arguments and calls the library that does the work.
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <iostream>
@@ -15,8 +18,10 @@
 #include "audio/AudioEngine.h"
 #include "core/catalogue/QELSoundEffectCategory.h"
 #include "core/catalogue/QELSoundEffectResourceBundle.h"
+#include "core/collection/QELMySoundEffectStorage.h"
 #include "core/playback/QELSoundEffectListViewModel.h"
 #include "foundation/DebugLog.h"
+#include "foundation/Files.h"
 
 namespace {
 
@@ -28,6 +33,10 @@ int usage() {
         "\n"
         "commands:\n"
         "  catalogue [--json] [--bundle DIR]   list the built-in sound effects in board order\n"
+        "  collection [--json] [--bundle DIR]  list the user's collection\n"
+        "  collection add CATEGORY TITLE [--bundle DIR]\n"
+        "                                      add a built-in sound effect to the collection\n"
+        "  collection remove ROW               remove the entry at ROW from the collection\n"
         "  play CATEGORY TITLE [--device NAME] [--bundle DIR]\n"
         "                                      play a built-in sound effect to its end\n"
         "  devices                             list audio output and input devices\n",
@@ -115,6 +124,113 @@ int catalogue(Args args) {
     return 0;
 }
 
+// "2024-05-01T12:00:00Z" for a platform date.
+std::string isoTime(platform::Date date) {
+    const auto t = static_cast<std::time_t>(std::floor(date.unixSeconds()));
+    std::tm tm{};
+    ::gmtime_r(&t, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return buf;
+}
+
+int collectionList(const QELMySoundEffectStorage& storage, bool json) {
+    const auto& list = storage.soundEffects();
+    if (json) {
+        nlohmann::ordered_json out = nlohmann::ordered_json::array();
+        for (size_t row = 0; row < list.size(); ++row) {
+            const auto& e = *list[row];
+            out.push_back({{"row", row},
+                           {"title", e.name()},
+                           {"category", e.category()},
+                           {"userCustom", e.isUserCustom()},
+                           {"time", e.time().secondsSinceReferenceDate},
+                           {"added", isoTime(e.time())},
+                           {"path", e.resourcePath()}});
+        }
+        std::cout << out.dump(2) << '\n';
+        return 0;
+    }
+    std::cout << QELMySoundEffectStorage::collectionFilePath() << ": " << list.size()
+              << " entries\n";
+    for (size_t row = 0; row < list.size(); ++row) {
+        const auto& e = *list[row];
+        std::cout << "  " << row << "\t" << e.name() << "\t" << e.category() << "\t"
+                  << isoTime(e.time()) << "\t" << e.resourcePath() << '\n';
+    }
+    return 0;
+}
+
+int collectionAdd(QELMySoundEffectStorage& storage, const std::string& category,
+                  const std::string& title) {
+    QELSoundEffect::Ref effect;
+    for (const auto& c :
+         QELSoundEffectCategory::loadAll(QELSoundEffectResourceBundle::bundle().plistPaths())) {
+        if (c.name != category) continue;
+        for (const auto& e : c.soundEffects) {
+            if (e->name() == title) effect = e;
+        }
+    }
+    if (!effect) {
+        std::fprintf(stderr, "quellio-cli: no sound effect '%s' in category '%s'\n", title.c_str(),
+                     category.c_str());
+        return 1;
+    }
+    const size_t before = storage.soundEffects().size();
+    storage.addSoundEffect(effect);  // its result says nothing; the list does
+    if (storage.soundEffects().size() == before) {
+        std::fprintf(stderr, "quellio-cli: '%s' is already in the collection\n", title.c_str());
+        return 1;
+    }
+    std::cout << "added row " << before << ": " << title << '\n';
+    return 0;
+}
+
+int collectionRemove(QELMySoundEffectStorage& storage, const std::string& rowText) {
+    const auto& list = storage.soundEffects();
+    size_t row = 0;
+    auto [end, ec] = std::from_chars(rowText.data(), rowText.data() + rowText.size(), row);
+    if (ec != std::errc() || end != rowText.data() + rowText.size() || row >= list.size()) {
+        std::fprintf(stderr, "quellio-cli: no row '%s' in a collection of %zu entries\n",
+                     rowText.c_str(), list.size());
+        return 1;
+    }
+    const auto entry = list[row];
+    storage.removeSoundEffect(entry);
+    std::cout << "removed row " << row << ": " << entry->name() << '\n';
+    return 0;
+}
+
+int collection(Args args) {
+    const bool json = takeFlag(args, "--json");
+    std::string bundleDir;
+    if (!takeOption(args, "--bundle", bundleDir)) return 2;
+    if (!selectBundle(bundleDir)) return 1;
+    const std::string sub = args.empty() ? "" : args.front();
+    if (!args.empty()) args.erase(args.begin());
+    const size_t wanted = sub == "add" ? 2 : sub == "remove" ? 1 : 0;
+    if ((!sub.empty() && wanted == 0) || args.size() != wanted) return usage();
+
+    // The program creates the collection folders at start; so does the shell.
+    std::string error;
+    if (!platform::createDirectories(kUserCollectionFileBasePath(), &error)) {
+        std::fprintf(stderr, "quellio-cli: %s\n", error.c_str());
+        return 1;
+    }
+    // A failed save reaches only the debug error log; make it fail the command.
+    bool failed = false;
+    platform::setDebugErrorSink([&](const platform::DebugErrorEntry& e) {
+        std::fprintf(stderr, "quellio-cli: %s\n", e.message.c_str());
+        failed = true;
+    });
+    auto& storage = QELMySoundEffectStorage::sharedStorage();
+    int rc = sub == "add"      ? collectionAdd(storage, args[0], args[1])
+             : sub == "remove" ? collectionRemove(storage, args[0])
+                               : collectionList(storage, json);
+    platform::setDebugErrorSink({});
+    return rc == 0 && failed ? 1 : rc;
+}
+
 int play(Args args) {
     std::string bundleDir;
     std::string device = platform::AudioEngineOptions::fromEnvironment().outputDevice;
@@ -195,6 +311,7 @@ int main(int argc, char** argv) {
     if (argc < 2) return usage();
     const std::map<std::string, std::function<int(Args)>> commands = {
         {"catalogue", catalogue},
+        {"collection", collection},
         {"play", play},
         {"devices", devices},
     };

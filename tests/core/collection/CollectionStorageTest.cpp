@@ -1,0 +1,287 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/collection/CollectionTestSupport.h"
+#include "core/collection/QELMySoundEffectStorage.h"
+#include "foundation/DebugLog.h"
+#include "foundation/Files.h"
+#include "foundation/KeyedArchive.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/Paths.h"
+#include "support/TestSupport.h"
+
+using platform::Value;
+using Storage = QELMySoundEffectStorage;
+namespace fs = std::filesystem;
+using namespace collectiontest;
+
+namespace {
+
+// One will- or did-change notification as an observer saw it, with the state
+// of the list and of the file at that moment.
+struct Seen {
+    std::string name;
+    const void* object;
+    std::string type;
+    platform::ObjectRef oldSoundEffect;
+    size_t listSize;
+    std::vector<std::string> fileNames;
+    size_t userInfoSize;
+};
+
+class Recorder {
+public:
+    explicit Recorder(const Storage& storage) {
+        for (const char* name : {Storage::MySoundEffectAmountWillChangeNotification,
+                                 Storage::MySoundEffectAmountDidChangeNotification}) {
+            tokens_.push_back(platform::NotificationCenter::defaultCenter().addObserver(
+                name, nullptr, [this, &storage](const platform::Notification& n) {
+                    const Value* type = n.userInfo.find("type");
+                    const Value* old = n.userInfo.find("oldSoundEffect");
+                    seen.push_back(
+                        Seen{n.name, n.object, type && type->isString() ? *type->asString() : "",
+                             old ? old->asObject<platform::Object>() : nullptr,
+                             storage.soundEffects().size(), namesInFile(storage.filePath()),
+                             n.userInfo.asDictionary() ? n.userInfo.asDictionary()->size() : 0});
+                }));
+        }
+    }
+    std::vector<Seen> seen;
+
+private:
+    std::vector<platform::NotificationToken> tokens_;
+};
+
+}  // namespace
+
+TEST(CollectionStorage, TheCollectionFileSitsBesideTheRecordingsFolder) {
+    const std::string library = platform::Paths::libraryDirectory();
+    EXPECT_EQ(kUserCollectionFileBasePath(), library + "/UserCollections/Custom");
+    EXPECT_EQ(Storage::collectionFilePath(), library + "/UserCollections/Customcollection.info");
+    EXPECT_EQ(Storage::sharedStorage().filePath(), Storage::collectionFilePath());
+    EXPECT_EQ(&Storage::sharedStorage(), &Storage::sharedStorage());
+}
+
+TEST(CollectionStorage, AddAnnouncesAroundTheChangeThenSavesAndAlwaysAnswersFalse) {
+    CollectionDir dir;
+    platform::ManualClock clock;
+    Storage storage(dir.path, clock);
+    EXPECT_TRUE(storage.soundEffects().empty());
+    EXPECT_FALSE(fs::exists(dir.path)) << "loading writes nothing";
+
+    Recorder recorder(storage);
+    auto clap = builtIn();
+    EXPECT_FALSE(storage.addSoundEffect(clap));
+    clock.advanceSeconds(5);
+    auto mine = user("我的录音");
+    EXPECT_FALSE(storage.addSoundEffect(mine));
+
+    ASSERT_EQ(storage.soundEffects().size(), 2u);
+    EXPECT_TRUE(*storage.soundEffects()[0] == *clap);
+    EXPECT_TRUE(*storage.soundEffects()[1] == *mine) << "appended at the end";
+    EXPECT_EQ(storage.soundEffects()[1]->time().secondsSinceReferenceDate,
+              clock.date().secondsSinceReferenceDate);
+
+    ASSERT_EQ(recorder.seen.size(), 4u);
+    const Seen& will = recorder.seen[2];
+    const Seen& did = recorder.seen[3];
+    EXPECT_EQ(will.name, Storage::MySoundEffectAmountWillChangeNotification);
+    EXPECT_EQ(did.name, Storage::MySoundEffectAmountDidChangeNotification);
+    for (const Seen& s : {will, did}) {
+        EXPECT_EQ(s.object, &storage);
+        EXPECT_EQ(s.type, "Add");
+        EXPECT_EQ(s.oldSoundEffect, mine) << "the record as given, not the new entry";
+        EXPECT_EQ(s.userInfoSize, 2u);
+    }
+    // Observers see the list before and after the change, and the file only
+    // after the did-change observers have run.
+    EXPECT_EQ(will.listSize, 1u);
+    EXPECT_EQ(did.listSize, 2u);
+    EXPECT_EQ(will.fileNames, std::vector<std::string>{"掌声"});
+    EXPECT_EQ(did.fileNames, std::vector<std::string>{"掌声"});
+    EXPECT_EQ(namesInFile(dir.path), (std::vector<std::string>{"掌声", "我的录音"}));
+
+    Storage reloaded(dir.path, clock);
+    ASSERT_EQ(reloaded.soundEffects().size(), 2u);
+    EXPECT_EQ(reloaded.soundEffects()[1]->time(), storage.soundEffects()[1]->time());
+}
+
+TEST(CollectionStorage, ADuplicateAddChangesAnnouncesAndWritesNothing) {
+    CollectionDir dir;
+    platform::ManualClock clock;
+    Storage storage(dir.path, clock);
+    storage.addSoundEffect(builtIn());
+    fs::remove(dir.path);
+
+    Recorder recorder(storage);
+    clock.advanceSeconds(60);
+    // An equal record (another object, the entry itself, the entry's time
+    // aside) counts as the same effect.
+    EXPECT_FALSE(storage.addSoundEffect(builtIn()));
+    EXPECT_FALSE(storage.addSoundEffect(storage.soundEffects()[0]));
+    EXPECT_EQ(storage.soundEffects().size(), 1u);
+    EXPECT_TRUE(recorder.seen.empty());
+    EXPECT_FALSE(fs::exists(dir.path));
+}
+
+TEST(CollectionStorage, RemoveAndReplaceGoByIdentity) {
+    CollectionDir dir;
+    platform::ManualClock clock;
+    Storage storage(dir.path, clock);
+    for (auto name : {"A", "B", "C"}) storage.addSoundEffect(user(name));
+    const auto a = storage.soundEffects()[0];
+    const auto b = storage.soundEffects()[1];
+    const auto c = storage.soundEffects()[2];
+
+    Recorder recorder(storage);
+    clock.advanceSeconds(30);
+    auto x = user("X");
+    storage.replaceSoundEffect(b, x);
+    ASSERT_EQ(storage.soundEffects().size(), 3u);
+    EXPECT_EQ(storage.soundEffects()[0], a);
+    EXPECT_EQ(storage.soundEffects()[2], c);
+    const auto xEntry = storage.soundEffects()[1];
+    EXPECT_TRUE(*xEntry == *x);
+    EXPECT_NE(xEntry.get(), x.get()) << "a new entry copied from the record";
+    EXPECT_EQ(xEntry->time(), clock.date());
+    ASSERT_EQ(recorder.seen.size(), 2u);
+    for (const Seen& s : recorder.seen) {
+        EXPECT_EQ(s.type, "Replace");
+        EXPECT_EQ(s.oldSoundEffect, b) << "the replaced entry; the new one is not sent";
+    }
+    EXPECT_EQ(namesInFile(dir.path), (std::vector<std::string>{"A", "X", "C"}));
+
+    // A copy equal in every field is not the entry: nothing changes or is
+    // announced, but the file is written again.
+    auto twinOfA = QELCollectionSoundEffect::initWithSoundEffect(*a, clock);
+    for (auto op :
+         std::vector<std::function<void()>>{[&] { storage.removeSoundEffect(twinOfA); },
+                                            [&] { storage.replaceSoundEffect(twinOfA, user("Y")); },
+                                            [&] { storage.removeSoundEffect(b); }}) {
+        fs::remove(dir.path);
+        op();
+        EXPECT_TRUE(fs::exists(dir.path));
+    }
+    EXPECT_EQ(storage.soundEffects().size(), 3u);
+    EXPECT_EQ(recorder.seen.size(), 2u);
+
+    // Passed straight from the list, as screens do: the removal releases the
+    // list's reference while the did-change still needs the entry.
+    storage.removeSoundEffect(storage.soundEffects()[0]);
+    ASSERT_EQ(recorder.seen.size(), 4u);
+    EXPECT_EQ(recorder.seen[2].type, "Delete");
+    EXPECT_EQ(recorder.seen[2].oldSoundEffect, a);
+    EXPECT_EQ(recorder.seen[2].listSize, 3u);
+    EXPECT_EQ(recorder.seen[3].listSize, 2u);
+    EXPECT_EQ(recorder.seen[3].fileNames, (std::vector<std::string>{"A", "X", "C"}));
+    EXPECT_EQ(namesInFile(dir.path), (std::vector<std::string>{"X", "C"}));
+
+    // Replace makes no duplicate test. The did-change still names the
+    // replaced entry although its slot in the list was handed in.
+    const auto replaced = storage.soundEffects()[0];
+    storage.replaceSoundEffect(storage.soundEffects()[0], c);
+    EXPECT_EQ(namesInFile(dir.path), (std::vector<std::string>{"C", "C"}));
+    EXPECT_EQ(recorder.seen.back().oldSoundEffect, replaced);
+}
+
+TEST(CollectionStorage, LoadKeepsEveryGoodEntryInOrderAndSkipsTheRest) {
+    CollectionDir dir;
+    platform::ManualClock clock;
+    auto first = QELCollectionSoundEffect::initWithSoundEffect(*user("first"), clock);
+    auto second = QELCollectionSoundEffect::initWithSoundEffect(*user("second"), clock);
+    auto plain = user("plain record");  // a record, not a collection entry
+    Value root = Value::Array{first,
+                              "text",
+                              std::make_shared<FakeEntry>(FakeEntry::MissingTime),
+                              plain,
+                              std::make_shared<FakeEntry>(FakeEntry::TextName),
+                              std::make_shared<FakeEntry>(FakeEntry::OtherClass),
+                              Value::Dictionary{{"k", 1}},
+                              second};
+    writeArchive(dir.path, root);
+
+    Storage storage(dir.path, clock);
+    ASSERT_EQ(storage.soundEffects().size(), 2u);
+    EXPECT_TRUE(*storage.soundEffects()[0] == *first);
+    EXPECT_EQ(storage.soundEffects()[0]->time(), first->time());
+    EXPECT_TRUE(*storage.soundEffects()[1] == *second);
+}
+
+TEST(CollectionStorage, AnUndecodableFileLoadsEmptyAndIsKeptAsideBeforeTheFirstSave) {
+    CollectionDir dir;
+    platform::ManualClock clock;
+    std::vector<std::string> errors;
+    auto previous = platform::setDebugErrorSink(
+        [&](const platform::DebugErrorEntry& e) { errors.push_back(e.message); });
+
+    writeArchive(dir.path, Value::Array{QELCollectionSoundEffect::initWithSoundEffect(*user("A"))});
+    const auto good = *platform::readFile(dir.path);
+    const std::string damaged = Storage::damagedCopyPath(dir.path);
+    EXPECT_EQ(damaged, dir.path + ".damaged");
+
+    const std::vector<std::pair<std::string, std::vector<uint8_t>>> bad = {
+        {"truncated", std::vector<uint8_t>(good.begin(), good.begin() + good.size() / 2)},
+        {"empty", {}},
+        {"not a plist", {'h', 'e', 'l', 'l', 'o'}},
+        {"root is a text", *platform::KeyedArchiver::archivedDataWithRootObject(Value("x"))},
+        {"root is a dictionary",
+         *platform::KeyedArchiver::archivedDataWithRootObject(Value::Dictionary{{"a", 1}})},
+    };
+    for (const auto& [what, bytes] : bad) {
+        SCOPED_TRACE(what);
+        ASSERT_TRUE(platform::writeFileAtomically(dir.path, bytes));
+        errors.clear();
+        Storage storage(dir.path, clock);
+        EXPECT_TRUE(storage.soundEffects().empty());
+        EXPECT_FALSE(errors.empty()) << "a damaged file is worth a debug message";
+        EXPECT_EQ(*platform::readFile(dir.path), bytes) << "loading writes nothing";
+
+        storage.addSoundEffect(user("new"));
+        EXPECT_EQ(*platform::readFile(damaged), bytes) << "the newest damaged file is kept";
+        EXPECT_EQ(namesInFile(dir.path), std::vector<std::string>{"new"});
+        storage.addSoundEffect(user("newer"));
+        EXPECT_EQ(*platform::readFile(damaged), bytes) << "copied once, not at every save";
+    }
+
+    // A clean file never replaces the kept copy.
+    const auto kept = *platform::readFile(damaged);
+    Storage clean(dir.path, clock);
+    clean.addSoundEffect(user("more"));
+    EXPECT_EQ(*platform::readFile(damaged), kept);
+
+    // A file with entries that could not be taken over is kept as well.
+    writeArchive(dir.path, Value::Array{std::make_shared<FakeEntry>(FakeEntry::MissingTime)});
+    const auto partly = *platform::readFile(dir.path);
+    Storage skipping(dir.path, clock);
+    skipping.addSoundEffect(user("x"));
+    EXPECT_EQ(*platform::readFile(damaged), partly);
+    platform::setDebugErrorSink(previous);
+}
+
+TEST(CollectionStorage, AFailedSaveIsLoggedAndTheListStaysChanged) {
+    testsupport::TempDir tmp;
+    platform::ManualClock clock;
+    std::vector<std::string> errors;
+    auto previous = platform::setDebugErrorSink(
+        [&](const platform::DebugErrorEntry& e) { errors.push_back(e.message); });
+
+    // The storage creates no directory; a parent that is a file cannot be
+    // written by anyone, root included.
+    testsupport::writeText(tmp.file("UserCollections"), "a file");
+    for (const std::string& path : {tmp.file("missing/Customcollection.info"),
+                                    tmp.file("UserCollections/Customcollection.info")}) {
+        errors.clear();
+        Storage storage(path, clock);
+        storage.addSoundEffect(user("A"));
+        storage.replaceSoundEffect(storage.soundEffects()[0], user("B"));
+        ASSERT_EQ(storage.soundEffects().size(), 1u);
+        EXPECT_EQ(storage.soundEffects()[0]->name(), "B");
+        EXPECT_EQ(errors.size(), 2u);
+        EXPECT_NE(errors.front().find(path), std::string::npos) << errors.front();
+    }
+    platform::setDebugErrorSink(previous);
+}
