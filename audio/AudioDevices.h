@@ -37,4 +37,10 @@ std::optional<AudioDeviceInfo> matchOutputDevice(const std::vector<AudioDeviceIn
                                                  const std::string& name,
                                                  AudioError* error = nullptr);
 
+// The input device `name` designates, matched as matchOutputDevice() does
+// among the devices that have inputs.
+std::optional<AudioDeviceInfo> matchInputDevice(const std::vector<AudioDeviceInfo>& devices,
+                                                const std::string& name,
+                                                AudioError* error = nullptr);
+
 }  // namespace platform

@@ -23,6 +23,7 @@ std::string environment(const char* name) {
 AudioEngineOptions AudioEngineOptions::fromEnvironment() {
     AudioEngineOptions options;
     options.outputDevice = environment("QUELLIO_OUTPUT_DEVICE");
+    options.inputDevice = environment("QUELLIO_INPUT_DEVICE");
     return options;
 }
 
@@ -41,8 +42,8 @@ AudioEngine& AudioEngine::shared() {
 }
 
 bool AudioEngine::start(const AudioEngineOptions& options, AudioError* error) {
-    return start(std::make_unique<PortAudioBackend>(options.outputDevice), options.framesPerBuffer,
-                 error);
+    return start(std::make_unique<PortAudioBackend>(options.outputDevice, options.inputDevice),
+                 options.framesPerBuffer, error);
 }
 
 bool AudioEngine::start(std::unique_ptr<AudioBackend> backend, unsigned framesPerBuffer,
@@ -87,6 +88,7 @@ void AudioEngine::startIfNeeded() {
 
 void AudioEngine::stop() {
     if (!backend_) return;
+    stopCapture();
     backend_->close();  // the callback runs no more after this
     if (eventThread_.joinable()) {
         {
@@ -175,6 +177,39 @@ bool AudioEngine::queue(const std::shared_ptr<AudioVoice>& voice, bool start) {
     }
     backend_->didQueueCommand();
     return true;
+}
+
+bool AudioEngine::hasInputDevice() {
+    startIfNeeded();
+    return backend_ && backend_->hasInput();
+}
+
+bool AudioEngine::startCapture(AudioCaptureSink& sink, AudioError* error) {
+    startIfNeeded();
+    if (captureSink_) {
+        setAudioError(error, AudioError::Code::DeviceUnavailable, "the input is in use");
+        return false;
+    }
+    captureSink_ = &sink;  // before the input runs: the callback reads it unlocked
+    if (!backend_->startInput(error)) {
+        captureSink_ = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void AudioEngine::stopCapture() {
+    if (!captureSink_) return;
+    backend_->stopInput();
+    captureSink_ = nullptr;
+}
+
+bool AudioEngine::isCapturing() const {
+    return captureSink_ != nullptr;
+}
+
+void AudioEngine::capture(const float* in, size_t frames) noexcept {
+    if (captureSink_) captureSink_->captured(in, frames);
 }
 
 void AudioEngine::render(float* out, size_t frames) noexcept {

@@ -15,13 +15,23 @@
 
 namespace platform {
 
+// Takes recorded samples on the input's audio thread: realtime rules apply.
+class AudioCaptureSink {
+public:
+    virtual ~AudioCaptureSink() = default;
+    virtual void captured(const float* mono, size_t frames) noexcept = 0;
+};
+
 struct AudioEngineOptions {
     // PortAudio device name (see matchAudioDevice); empty: system default.
     std::string outputDevice;
+    // Input device, by name or part of its qualified name; empty: default.
+    std::string inputDevice;
     double sampleRate = 44100;
     unsigned framesPerBuffer = 128;
 
-    // Defaults, with the device from QUELLIO_OUTPUT_DEVICE.
+    // Defaults, with the devices from QUELLIO_OUTPUT_DEVICE and
+    // QUELLIO_INPUT_DEVICE.
     static AudioEngineOptions fromEnvironment();
 };
 
@@ -80,6 +90,17 @@ public:
                                            AudioError* error = nullptr);
     void stopVoice(const std::shared_ptr<AudioVoice>& voice);
 
+    // Whether the running output has an input beside it to record from
+    // (starts the engine if needed).
+    bool hasInputDevice();
+    // Opens the input and hands its samples to `sink` on the input's audio
+    // thread until stopCapture(); one capture at a time. False with `error`
+    // when there is no input or one runs already.
+    bool startCapture(AudioCaptureSink& sink, AudioError* error = nullptr);
+    // Stops the input; `sink` is not called after this returns.
+    void stopCapture();
+    bool isCapturing() const;
+
     // Called around each render on the audio thread; plain functions, so the
     // benchmark can watch the callback without changing it. Set before start.
     struct RenderHook {
@@ -91,6 +112,7 @@ public:
 
 private:
     void render(float* out, size_t frames) noexcept override;
+    void capture(const float* in, size_t frames) noexcept override;
     bool idle() const noexcept override;
     void deliverEndedVoices() override;
     void eventLoop();
@@ -103,6 +125,7 @@ private:
 
     mutable std::mutex mutex_;  // everything below except what the callback reads
     std::unique_ptr<AudioBackend> backend_;
+    AudioCaptureSink* captureSink_ = nullptr;  // set only while the input is stopped
     std::unique_ptr<AudioMixer> mixer_;
     std::unordered_map<AudioVoice*, std::shared_ptr<AudioVoice>> unended_;
     std::mutex commandMutex_;  // serialises the mixer's producer side

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace platform {
 
@@ -22,8 +23,15 @@ struct NullAudioBackend::State : std::enable_shared_from_this<State> {
     bool tickPending = false;
     std::vector<float> scratch;
     std::vector<float> recorded;
+    std::optional<std::vector<float>> input;
+    bool capturing = false;
+    int64_t captureStart = 0;  // frames since origin when the input started
+    int64_t captured = 0;
 
     State(RunLoop& l, int c) : loop(l), channels(c) {}
+
+    // Hands the input the signal's frames up to `due` (frames since origin).
+    void feedInput(int64_t due);
 
     int64_t framesSinceOrigin(Clock::TimePoint now) const {
         const int64_t ns = std::max<int64_t>(0, (now - origin).count());
@@ -54,10 +62,11 @@ struct NullAudioBackend::State : std::enable_shared_from_this<State> {
                 recorded.insert(recorded.end(), scratch.begin(), scratch.begin() + n * channels);
             rendered += static_cast<int64_t>(n);
         }
+        if (capturing) feedInput(due);
         renderer->deliverEndedVoices();
-        // While something plays, come back as a device's callback would, so
+        // While something plays or records, come back as a device's callback would, so
         // that positions move and ends are seen whenever the clock moves.
-        if (!renderer->idle() && !tickPending) {
+        if ((!renderer->idle() || capturing) && !tickPending) {
             tickPending = true;
             loop.postAfter(kTick, [weak = weak_from_this()] {
                 if (auto s = weak.lock()) {
@@ -68,6 +77,24 @@ struct NullAudioBackend::State : std::enable_shared_from_this<State> {
         }
     }
 };
+
+void NullAudioBackend::State::feedInput(int64_t due) {
+    const std::vector<float>& signal = *input;
+    while (captureStart + captured < due) {
+        const auto n = static_cast<size_t>(std::min<int64_t>(block, due - captureStart - captured));
+        const auto at = static_cast<size_t>(captured);
+        if (at + n <= signal.size()) {
+            renderer->capture(signal.data() + at, n);
+        } else {
+            std::fill(scratch.begin(), scratch.end(), 0.0f);
+            if (at < signal.size())
+                std::copy(signal.begin() + static_cast<ptrdiff_t>(at), signal.end(),
+                          scratch.begin());
+            renderer->capture(scratch.data(), n);
+        }
+        captured += static_cast<int64_t>(n);
+    }
+}
 
 NullAudioBackend::NullAudioBackend(RunLoop& loop, int channels)
     : state_(std::make_shared<State>(loop, std::clamp(channels, 1, 2))) {}
@@ -105,6 +132,30 @@ void NullAudioBackend::didQueueCommand() {
     state_->loop.post([weak = std::weak_ptr<State>(state_)] {
         if (auto s = weak.lock()) s->catchUp();
     });
+}
+
+void NullAudioBackend::setInputSignal(std::vector<float> mono) {
+    state_->input = std::move(mono);
+}
+
+bool NullAudioBackend::hasInput() const {
+    return state_->input.has_value();
+}
+
+bool NullAudioBackend::startInput(AudioError* error) {
+    if (!state_->input || !state_->renderer) return AudioBackend::startInput(error);
+    state_->catchUp();  // anchors the clock; the input starts now
+    state_->capturing = true;
+    state_->captured = 0;
+    state_->captureStart = state_->framesSinceOrigin(state_->loop.clock().now());
+    state_->catchUp();  // schedules the ticks that feed it
+    return true;
+}
+
+void NullAudioBackend::stopInput() {
+    if (!state_->capturing) return;
+    state_->catchUp();
+    state_->capturing = false;
 }
 
 void NullAudioBackend::setRecording(bool on) {

@@ -27,6 +27,15 @@ public:
     void willQueueCommand() override;
     void didQueueCommand() override;
 
+    // A test signal as the input: mono at the output's rate, fed as the
+    // clock moves while the input runs, then silence. Without one there is
+    // no input. Set before the engine starts.
+    void setInputSignal(std::vector<float> mono);
+    bool hasInput() const override;
+    bool startInput(AudioError* error) override;
+    void stopInput() override;
+    std::string inputName() const override { return hasInput() ? "null" : ""; }
+
     // Everything rendered so far, when recording was asked for (tests).
     void setRecording(bool on);
     const std::vector<float>& recorded() const;

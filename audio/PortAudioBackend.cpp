@@ -70,20 +70,24 @@ std::vector<AudioDeviceInfo> listAudioDevices(AudioError* error) {
     return devicesOfSession();
 }
 
-std::optional<AudioDeviceInfo> matchOutputDevice(const std::vector<AudioDeviceInfo>& devices,
-                                                 const std::string& name, AudioError* error) {
+namespace {
+
+std::optional<AudioDeviceInfo> matchDevice(const std::vector<AudioDeviceInfo>& devices,
+                                           const std::string& name, bool input, AudioError* error) {
+    const std::string kind = input ? "input" : "output";
     std::vector<const AudioDeviceInfo*> outputs;
     for (const auto& d : devices) {
-        if (d.maxOutputChannels > 0) outputs.push_back(&d);
+        if ((input ? d.maxInputChannels : d.maxOutputChannels) > 0) outputs.push_back(&d);
     }
     std::string defaultApi;
     for (const auto* d : outputs) {
-        if (d->isDefaultOutput) defaultApi = d->hostApi;
+        if (input ? d->isDefaultInput : d->isDefaultOutput) defaultApi = d->hostApi;
     }
 
     const AudioDeviceInfo* exact = nullptr;
     for (const auto* d : outputs) {
-        if (d->qualifiedName() == name || (d->isHostApiDefaultOutput && d->hostApi == name))
+        if (d->qualifiedName() == name ||
+            (!input && d->isHostApiDefaultOutput && d->hostApi == name))
             return *d;
         if (d->name == name && (!exact || d->hostApi == defaultApi)) exact = d;
     }
@@ -97,11 +101,24 @@ std::optional<AudioDeviceInfo> matchOutputDevice(const std::vector<AudioDeviceIn
     }
     if (partial.size() == 1) return *partial.front();
 
-    std::string message = partial.empty() ? "no output device matches \"" + name + "\""
-                                          : "\"" + name + "\" matches several output devices:";
+    std::string message = partial.empty()
+                              ? "no " + kind + " device matches \"" + name + "\""
+                              : "\"" + name + "\" matches several " + kind + " devices:";
     for (const auto* d : partial) message += " \"" + d->qualifiedName() + "\"";
     setAudioError(error, AudioError::Code::DeviceUnavailable, message);
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<AudioDeviceInfo> matchOutputDevice(const std::vector<AudioDeviceInfo>& devices,
+                                                 const std::string& name, AudioError* error) {
+    return matchDevice(devices, name, false, error);
+}
+
+std::optional<AudioDeviceInfo> matchInputDevice(const std::vector<AudioDeviceInfo>& devices,
+                                                const std::string& name, AudioError* error) {
+    return matchDevice(devices, name, true, error);
 }
 
 struct PortAudioBackend::Stream {
@@ -119,10 +136,101 @@ struct PortAudioBackend::Stream {
     }
 };
 
-PortAudioBackend::PortAudioBackend(std::string deviceName) : deviceName_(std::move(deviceName)) {}
+// The input stream: its own PortAudio stream beside the output, opened only
+// while recording so the microphone is not held otherwise. Devices that
+// cannot deliver mono are read in stereo and mixed down here.
+struct PortAudioBackend::Input {
+    PortAudioSession session;
+    PaStream* stream = nullptr;
+    AudioRenderer* renderer = nullptr;
+    int channels = 1;
+    std::vector<float> mono;
+
+    static int callback(const void* input, void*, unsigned long frames,
+                        const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags, void* user) {
+        auto* self = static_cast<Input*>(user);
+        const auto* in = static_cast<const float*>(input);
+        if (!in) return paContinue;
+        if (self->channels == 1) {
+            self->renderer->capture(in, frames);
+            return paContinue;
+        }
+        // Blocks larger than the buffer made at open are passed on in parts.
+        for (unsigned long done = 0; done < frames;) {
+            const size_t n = std::min<size_t>(frames - done, self->mono.size());
+            for (size_t i = 0; i < n; ++i)
+                self->mono[i] = 0.5f * (in[2 * (done + i)] + in[2 * (done + i) + 1]);
+            self->renderer->capture(self->mono.data(), n);
+            done += n;
+        }
+        return paContinue;
+    }
+};
+
+PortAudioBackend::PortAudioBackend(std::string deviceName, std::string inputName)
+    : deviceName_(std::move(deviceName)), inputDeviceName_(std::move(inputName)) {}
 
 PortAudioBackend::~PortAudioBackend() {
     close();
+}
+
+std::optional<AudioDeviceInfo> PortAudioBackend::inputDevice(AudioError* error) const {
+    const auto devices = devicesOfSession();
+    if (!inputDeviceName_.empty()) return matchInputDevice(devices, inputDeviceName_, error);
+    for (const auto& d : devices) {
+        if (d.isDefaultInput && d.maxInputChannels > 0) return d;
+    }
+    setAudioError(error, AudioError::Code::DeviceUnavailable, "no default input device");
+    return std::nullopt;
+}
+
+bool PortAudioBackend::hasInput() const {
+    return stream_ && inputDevice(nullptr).has_value();
+}
+
+bool PortAudioBackend::startInput(AudioError* error) {
+    if (!stream_ || !stream_->renderer) {
+        setAudioError(error, AudioError::Code::DeviceUnavailable, "output not running");
+        return false;
+    }
+    stopInput();
+    const auto device = inputDevice(error);
+    if (!device) return false;
+    auto input = std::make_unique<Input>();
+    input->renderer = stream_->renderer;
+    PaError rc = paInvalidChannelCount;
+    for (int channels : {1, 2}) {
+        if (channels > device->maxInputChannels) break;
+        PaStreamParameters in{};
+        in.device = device->index;
+        in.channelCount = channels;
+        in.sampleFormat = paFloat32;
+        in.suggestedLatency = Pa_GetDeviceInfo(device->index)->defaultLowInputLatency;
+        input->channels = channels;
+        input->mono.assign(std::max(framesPerBuffer_, 1024u), 0.0f);
+        rc = Pa_OpenStream(&input->stream, &in, nullptr, sampleRate_, framesPerBuffer_, paNoFlag,
+                           &Input::callback, input.get());
+        if (rc == paNoError) break;
+    }
+    if (rc == paNoError) {
+        rc = Pa_StartStream(input->stream);
+        if (rc != paNoError) Pa_CloseStream(input->stream);
+    }
+    if (rc != paNoError) {
+        setAudioError(error, AudioError::Code::DeviceUnavailable,
+                      device->qualifiedName() + ": " + Pa_GetErrorText(rc));
+        return false;
+    }
+    inputName_ = device->qualifiedName();
+    input_ = std::move(input);
+    return true;
+}
+
+void PortAudioBackend::stopInput() {
+    if (!input_) return;
+    Pa_StopStream(input_->stream);
+    Pa_CloseStream(input_->stream);
+    input_.reset();
 }
 
 std::optional<int> PortAudioBackend::open(double sampleRate, unsigned framesPerBuffer,
@@ -163,6 +271,8 @@ std::optional<int> PortAudioBackend::open(double sampleRate, unsigned framesPerB
         return std::nullopt;
     }
     outputName_ = device->qualifiedName();
+    sampleRate_ = sampleRate;
+    framesPerBuffer_ = framesPerBuffer;
     stream_ = std::move(stream);
     return stream_->channels;
 }
@@ -183,6 +293,7 @@ bool PortAudioBackend::start(AudioRenderer& renderer, AudioError* error) {
 }
 
 void PortAudioBackend::close() {
+    stopInput();
     if (!stream_) return;
     if (stream_->started) Pa_StopStream(stream_->stream);
     Pa_CloseStream(stream_->stream);

@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "core/maker/MakerTestSupport.h"
+#include "core/maker/QELSoundEffectEditor.h"
+#include "foundation/DebugLog.h"
+#include "foundation/DispatchQueue.h"
+
+using Type = QELSoundEffectEditType;
+
+namespace {
+
+class EditorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        source = dir.file("tmp_record.wav");
+        audiotest::makeTone(source, 2.0, 44100, 1, 1000, "-b 16");
+    }
+
+    // Renders `source` through `type` into `dest`; true when the completion came.
+    bool render(std::optional<Type> type, const std::string& dest) {
+        auto editor = QELSoundEffectEditor::initWithAudioURL(source, dest);
+        editor->setEditType(type);
+        int calls = 0;
+        editor->editAsset([&](QELSoundEffectEditor& e) {
+            EXPECT_EQ(&e, editor.get());
+            EXPECT_TRUE(platform::MainQueue::isCurrent());
+            ++calls;
+        });
+        const bool came = makertest::waitOnMain([&] { return calls > 0; });
+        platform::RunLoop::main().runUntilIdle();
+        EXPECT_LE(calls, 1);
+        return came;
+    }
+
+    double seconds(const std::string& path) { return std::stod(makertest::soxi("-D", path)); }
+
+    testsupport::TempDir dir;
+    std::string source;
+};
+
+// Fails after the first block, as a reader does when the disk goes away.
+class FailingReader : public platform::AudioAssetReader {
+public:
+    explicit FailingReader(std::unique_ptr<AudioAssetReader> inner) : inner_(std::move(inner)) {}
+    bool startReading() override { return inner_->startReading(); }
+    std::optional<platform::AudioSampleBlock> copyNextSampleBuffer() override {
+        if (blocks_++ == 0) return inner_->copyNextSampleBuffer();
+        return std::nullopt;
+    }
+    Status status() const override { return blocks_ > 1 ? Status::Failed : inner_->status(); }
+    std::string error() const override { return "I/O error"; }
+
+private:
+    std::unique_ptr<AudioAssetReader> inner_;
+    int blocks_ = 0;
+};
+
+}  // namespace
+
+TEST(WAVHeader, LaysOutTheFieldsLittleEndian) {
+    const auto h = makeWAVHeader(0, 1, 44100, 16);
+    const std::vector<uint8_t> b(h.begin(), h.end());
+    EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "RIFF");
+    EXPECT_EQ(makertest::le32(b, 4), 36u);
+    EXPECT_EQ(std::string(b.begin() + 8, b.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(makertest::le32(b, 16), 16u);
+    EXPECT_EQ(b[20] | b[21] << 8, 1);
+    EXPECT_EQ(b[22] | b[23] << 8, 1);
+    EXPECT_EQ(makertest::le32(b, 24), 44100u);
+    EXPECT_EQ(makertest::le32(b, 28), 88200u);
+    EXPECT_EQ(b[32] | b[33] << 8, 2);
+    EXPECT_EQ(b[34] | b[35] << 8, 16);
+    EXPECT_EQ(std::string(b.begin() + 36, b.begin() + 40), "data");
+    EXPECT_EQ(makertest::le32(b, 40), 0u);
+
+    const auto s = makeWAVHeader(1000, 2, 8000, 8);
+    EXPECT_EQ(s[32] | s[33] << 8, 2);
+    EXPECT_EQ(makertest::le32({s.begin(), s.end()}, 28), 16000u);
+    EXPECT_EQ(makertest::le32({s.begin(), s.end()}, 4), 1036u);
+}
+
+TEST(EditType, RawValuesAndTitles) {
+    EXPECT_STREQ(rawValue(Type::Uncle), "Uncle");
+    EXPECT_STREQ(title(Type::Uncle), "大叔");
+    EXPECT_STREQ(title(Type::Loli), "萝莉");
+    EXPECT_STREQ(title(Type::Fast), "快语速");
+    EXPECT_STREQ(title(Type::Slow), "慢语速");
+    EXPECT_STREQ(title(Type::Origin), "");
+    for (auto t : kAllSoundEffectEditTypes) EXPECT_EQ(editTypeFromRawValue(rawValue(t)), t);
+    EXPECT_FALSE(editTypeFromRawValue("loli"));
+}
+
+TEST_F(EditorTest, VoicesShiftThePitchAndTemposChangeTheLength) {
+    struct Case {
+        Type type;
+        double hz, seconds;
+    };
+    // Loli six semitones up, Uncle five down; the tempo changes keep 1 kHz.
+    const Case cases[] = {{Type::Loli, 1000 * std::pow(2.0, 6 / 12.0), 2.0},
+                          {Type::Uncle, 1000 * std::pow(2.0, -5 / 12.0), 2.0},
+                          {Type::Fast, 1000, 2.0 / 1.5},
+                          {Type::Slow, 1000, 4.0},
+                          {Type::Origin, 1000, 2.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(rawValue(c.type));
+        const std::string dest = dir.file(std::string(rawValue(c.type)) + ".caf");
+        ASSERT_TRUE(render(c.type, dest));
+        makertest::expectRenderedWav(dest);
+        EXPECT_NEAR(makertest::toneFrequency(dest), c.hz, c.hz * 0.02);
+        // Flushed at the end: nothing of the input's tail is lost.
+        EXPECT_NEAR(seconds(dest), c.seconds, 0.1);
+    }
+}
+
+TEST_F(EditorTest, ReplacesTheDestinationAndKeepsTheProcessorForTheSameType) {
+    const std::string dest = dir.file("Fast.caf");
+    testsupport::writeText(dest, "old variant");
+    auto editor = QELSoundEffectEditor::initWithAudioURL(source, dest);
+    EXPECT_FALSE(std::filesystem::exists(dest));  // removed before anything is read
+
+    editor->setEditType(Type::Fast);
+    const auto* first = editor->voiceChange();
+    editor->setEditType(Type::Fast);
+    EXPECT_EQ(editor->voiceChange(), first);
+    editor->setEditType(Type::Slow);
+    EXPECT_NE(editor->voiceChange(), nullptr);
+    EXPECT_EQ(editor->editType(), Type::Slow);
+}
+
+TEST_F(EditorTest, WithoutATypeWritesAnEmptyWav) {
+    const std::string dest = dir.file("none.caf");
+    ASSERT_TRUE(render(std::nullopt, dest));
+    EXPECT_EQ(makertest::bytesOf(dest).size(), 44u);
+    EXPECT_EQ(makertest::soxi("-s", dest), "0");
+}
+
+TEST_F(EditorTest, AnUnreadableSourceStartsNothing) {
+    testsupport::writeText(source, "not audio");
+    std::vector<std::string> errors;
+    auto old = platform::setDebugErrorSink(
+        [&](const platform::DebugErrorEntry& e) { errors.push_back(e.message); });
+    auto editor = QELSoundEffectEditor::initWithAudioURL(source, dir.file("Loli.caf"));
+    editor->setEditType(Type::Loli);
+    bool called = false;
+    editor->editAsset([&](QELSoundEffectEditor&) { called = true; });
+    platform::globalQueue(platform::QueuePriority::High).waitUntilIdle();
+    platform::RunLoop::main().runUntilIdle();
+    platform::setDebugErrorSink(old);
+    EXPECT_FALSE(called);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("Loli.caf")));
+    EXPECT_EQ(errors.size(), 2u);  // no old destination, and the source
+}
+
+TEST_F(EditorTest, AFailedReadWritesNothingAndCompletesOnce) {
+    const std::string dest = dir.file("Uncle.caf");
+    testsupport::writeText(dest, "old");
+    std::filesystem::remove(dest);
+    auto editor = QELSoundEffectEditor::initWithAudioURL(
+        source, dest, std::make_unique<FailingReader>(platform::AudioAssetReader::open(source)));
+    editor->setEditType(Type::Uncle);
+    int calls = 0;
+    auto old = platform::setDebugErrorSink([](const platform::DebugErrorEntry&) {});
+    editor->editAsset([&](QELSoundEffectEditor&) { ++calls; });
+    ASSERT_TRUE(makertest::waitOnMain([&] { return calls > 0; }));
+    platform::globalQueue(platform::QueuePriority::High).waitUntilIdle();
+    platform::RunLoop::main().runUntilIdle();
+    platform::setDebugErrorSink(old);
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(editor->succeeded());
+    EXPECT_FALSE(std::filesystem::exists(dest));
+}

@@ -1,0 +1,243 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "audio/AudioSession.h"
+#include "audio/NullAudioBackend.h"
+#include "core/maker/MakerTestSupport.h"
+#include "core/maker/QELSoundEffectMakeViewModel.h"
+#include "foundation/DebugLog.h"
+#include "foundation/NotificationCenter.h"
+
+namespace fs = std::filesystem;
+using Type = QELSoundEffectEditType;
+using VM = QELSoundEffectMakeViewModel;
+
+namespace {
+
+// The model on a null engine whose input is a 1 kHz tone, with its folders
+// and collection in a temporary directory; the main loop on a manual clock.
+class MakeViewModelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::RunLoop::main().setClock(clock);
+        oldSink = platform::setDebugErrorSink(
+            [this](const platform::DebugErrorEntry& e) { errors.push_back(e.message); });
+        auto backend = std::make_unique<platform::NullAudioBackend>(platform::RunLoop::main());
+        std::vector<float> tone(44100 * 4);
+        for (size_t i = 0; i < tone.size(); ++i)
+            tone[i] = 0.1f * std::sin(2 * M_PI * 1000 * static_cast<double>(i) / 44100);
+        backend->setInputSignal(std::move(tone));
+        engine.start(std::move(backend));
+        storage = std::make_unique<QELMySoundEffectStorage>(dir.file("Customcollection.info"));
+    }
+
+    void TearDown() override {
+        engine.stop();
+        platform::RunLoop::main().runUntilIdle();
+        platform::setDebugErrorSink(oldSink);
+        platform::RunLoop::main().setClock(platform::Clock::system());
+    }
+
+    VM::Environment environment() {
+        return {dir.file("record"), dir.file("Custom"), storage.get(), &engine};
+    }
+
+    // Records `seconds` of the input.
+    void record(VM& vm, double seconds) {
+        ASSERT_TRUE(vm.startRecording());
+        clock.advanceSeconds(seconds);
+        platform::RunLoop::main().runUntilIdle();
+        ASSERT_TRUE(vm.stopRecording());
+    }
+
+    bool edit(VM& vm, Type type) {
+        std::optional<bool> rendered;
+        vm.editRecord(type, [&](VM&, bool r) { rendered = r; });
+        EXPECT_TRUE(makertest::waitOnMain([&] { return rendered.has_value(); }));
+        return rendered.value_or(false);
+    }
+
+    struct Saved {
+        bool called = false, result = true;
+        std::optional<QELSaveRecordError> error;
+    };
+    Saved save(VM& vm, const std::string& name) {
+        Saved saved;
+        vm.saveRecord(name, [&](QELSoundEffectSaveViewModel& s, bool r,
+                                const std::optional<QELSaveRecordError>& e) {
+            EXPECT_EQ(&s, &vm);
+            saved = {true, r, e};
+        });
+        EXPECT_TRUE(makertest::waitOnMain([&] { return saved.called; }));
+        return saved;
+    }
+
+    testsupport::TempDir dir;
+    platform::ManualClock clock;
+    // The shared one: previews play through it.
+    platform::AudioEngine& engine = platform::AudioEngine::shared();
+    std::unique_ptr<QELMySoundEffectStorage> storage;
+    std::vector<std::string> errors;
+    platform::DebugErrorSink oldSink;
+};
+
+}  // namespace
+
+TEST(MakeViewModelLevel, NormalisesDecibelsInFloats) {
+    EXPECT_EQ(VM::normalizedPowerLevel(0.0f), 0.0f);
+    EXPECT_EQ(VM::normalizedPowerLevel(-60.5f), 0.0f);
+    EXPECT_EQ(VM::normalizedPowerLevel(-160.0f), 0.0f);
+    EXPECT_NEAR(VM::normalizedPowerLevel(-20.0f), 0.3148f, 1e-4);
+    EXPECT_NEAR(VM::normalizedPowerLevel(-40.0f), 0.0949f, 1e-4);
+    EXPECT_NEAR(VM::normalizedPowerLevel(-6.0f), 0.7076f, 1e-4);
+    EXPECT_NEAR(VM::normalizedPowerLevel(1.0f), 1.0593f, 1e-4);
+    EXPECT_GE(VM::normalizedPowerLevel(-60.0f), 0.0f);
+}
+
+TEST_F(MakeViewModelTest, StartsEmptyRecordsTheInputAndMetersIt) {
+    testsupport::writeText(dir.file("record/Uncle.caf"), "left by an earlier run");
+    testsupport::writeText(dir.file("record/old/tmp.wav"), "left by an earlier run");
+    VM vm(environment());
+    EXPECT_TRUE(fs::is_empty(dir.file("record")));
+    EXPECT_TRUE(fs::is_directory(dir.file("Custom")));
+
+    int started = 0;
+    auto token = platform::NotificationCenter::defaultCenter().addObserver(
+        VM::SoundEffectMakeRecordStartedNotification, &vm,
+        [&](const platform::Notification&) { ++started; });
+    ASSERT_TRUE(vm.startRecording());
+    EXPECT_EQ(started, 1);
+    clock.advanceSeconds(2.5);
+    platform::RunLoop::main().runUntilIdle();
+    // The writer thread measures what it moves to the file.
+    ASSERT_TRUE(makertest::waitOnMain([&] { return vm.recorder()->framesWritten() >= 110250; }));
+    // A 0.1 amplitude sine averages -23 dBFS.
+    const float level = vm.normalizedPowerLevel();
+    EXPECT_NEAR(level, VM::normalizedPowerLevel(-23.0103f), 1e-3);
+    ASSERT_TRUE(vm.stopRecording());
+    platform::NotificationCenter::defaultCenter().removeObserver(token);
+
+    const std::string take = vm.tmpRecordFilePath();
+    EXPECT_EQ(makertest::soxi("-r", take), "44100");
+    EXPECT_EQ(makertest::soxi("-c", take), "1");
+    EXPECT_EQ(makertest::soxi("-b", take), "16");
+    EXPECT_EQ(makertest::soxi("-s", take), "110250");  // exactly the clock's 2.5 s
+    EXPECT_NEAR(makertest::toneFrequency(take), 1000, 5);
+}
+
+TEST_F(MakeViewModelTest, RendersAVariantOnceAndSavesTheCurrentTake) {
+    VM vm(environment());
+    record(vm, 2.0);
+
+    EXPECT_TRUE(edit(vm, Type::Slow));
+    EXPECT_EQ(vm.currentEditType(), Type::Slow);
+    makertest::expectRenderedWav(vm.variantFilePath(Type::Slow));
+    // Already there: synchronous, nothing rendered.
+    bool again = true, sync = false;
+    vm.editRecord(Type::Slow, [&](VM&, bool r) { again = r, sync = true; });
+    EXPECT_TRUE(sync);
+    EXPECT_FALSE(again);
+
+    auto saved = save(vm, "笑声 1");
+    EXPECT_FALSE(saved.error);
+    EXPECT_FALSE(saved.result);  // the collection's add says false whatever it did
+    const auto target = dir.file("Custom/笑声 1.caf");
+    EXPECT_EQ(makertest::bytesOf(target), makertest::bytesOf(vm.variantFilePath(Type::Slow)));
+    ASSERT_EQ(storage->soundEffects().size(), 1u);
+    EXPECT_EQ(storage->soundEffects()[0]->name(), "笑声 1");
+    EXPECT_TRUE(storage->soundEffects()[0]->isUserCustom());
+
+    // Discarding brings back the raw take as the result, and empties the folder.
+    vm.discardRecord();
+    EXPECT_FALSE(vm.currentEditType());
+    EXPECT_TRUE(fs::is_empty(dir.file("record")));
+    record(vm, 1.0);
+    save(vm, "raw");
+    EXPECT_EQ(makertest::bytesOf(dir.file("Custom/raw.caf")),
+              makertest::bytesOf(vm.tmpRecordFilePath()));
+    EXPECT_EQ(storage->soundEffects().size(), 2u);
+}
+
+TEST_F(MakeViewModelTest, RefusesNamesThatLeaveTheCollectionFolder) {
+    VM vm(environment());
+    record(vm, 1.0);
+    for (const std::string& name :
+         std::vector<std::string>{"../escape", "a/b", ".", "..", std::string("a\0b", 3)}) {
+        SCOPED_TRACE(name);
+        errors.clear();
+        auto saved = save(vm, name);
+        ASSERT_TRUE(saved.error);
+        EXPECT_EQ(saved.error->code, QELSaveRecordError::Code::InvalidName);
+        EXPECT_FALSE(saved.result);
+        EXPECT_EQ(errors.size(), 1u);
+    }
+    EXPECT_TRUE(storage->soundEffects().empty());
+    EXPECT_TRUE(fs::is_empty(dir.file("Custom")));
+    EXPECT_FALSE(fs::exists(dir.file("escape.caf")));
+
+    // A name is otherwise taken as typed, blanks and all.
+    EXPECT_FALSE(save(vm, " .hidden ").error);
+    EXPECT_TRUE(fs::exists(dir.file("Custom/ .hidden .caf")));
+}
+
+TEST_F(MakeViewModelTest, AFailedCopyIsReportedAndTouchesNoStorage) {
+    VM vm(environment());  // nothing recorded: no take to copy
+    auto saved = save(vm, "nothing");
+    ASSERT_TRUE(saved.error);
+    EXPECT_EQ(saved.error->message, VM::kSaveCopyFailedMessage);
+    EXPECT_TRUE(storage->soundEffects().empty());
+}
+
+TEST_F(MakeViewModelTest, PreviewsAVariantOnceUntilItEnds) {
+    VM vm(environment());
+    record(vm, 1.0);
+    vm.playSoundEffect(Type::Fast);  // not rendered: nothing plays
+    EXPECT_FALSE(vm.player());
+    ASSERT_TRUE(edit(vm, Type::Fast));
+
+    vm.playSoundEffect(Type::Fast);
+    auto first = vm.player();
+    ASSERT_TRUE(first && first->isPlaying());
+    EXPECT_EQ(vm.currentPlayingType(), Type::Fast);
+    vm.playSoundEffect(Type::Fast);
+    EXPECT_EQ(vm.player(), first);  // still playing: not restarted
+
+    clock.advanceSeconds(2.0);
+    platform::RunLoop::main().runUntilIdle();
+    EXPECT_FALSE(vm.currentPlayingType());
+    vm.playSoundEffect(Type::Fast);
+    EXPECT_NE(vm.player(), first);
+    EXPECT_TRUE(vm.player()->isPlaying());
+}
+
+TEST_F(MakeViewModelTest, WithoutARecorderNothingRecords) {
+    testsupport::writeText(dir.file("record"), "a file where the folder should be");
+    VM vm(environment());
+    int started = 0;
+    auto token = platform::NotificationCenter::defaultCenter().addObserver(
+        VM::SoundEffectMakeRecordStartedNotification, nullptr,
+        [&](const platform::Notification&) { ++started; });
+    EXPECT_EQ(vm.normalizedPowerLevel(), 0.0f);
+    EXPECT_FALSE(vm.startRecording());
+    EXPECT_FALSE(vm.stopRecording());
+    platform::NotificationCenter::defaultCenter().removeObserver(token);
+    EXPECT_EQ(started, 0);
+    EXPECT_EQ(vm.recorder(), nullptr);
+}
+
+TEST(AudioSessionTest, GrantsRecordingOnlyWithAnInput) {
+    platform::RunLoop loop;
+    platform::AudioEngine silent(loop);
+    silent.start(std::make_unique<platform::NullAudioBackend>(loop));
+    EXPECT_EQ(platform::AudioSession(silent).recordPermission(),
+              platform::AudioSession::RecordPermission::Denied);
+
+    platform::AudioEngine withInput(loop);
+    auto backend = std::make_unique<platform::NullAudioBackend>(loop);
+    backend->setInputSignal({0.0f});
+    withInput.start(std::move(backend));
+    EXPECT_EQ(platform::AudioSession(withInput).recordPermission(),
+              platform::AudioSession::RecordPermission::Granted);
+}
