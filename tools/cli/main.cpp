@@ -1,6 +1,8 @@
 // quellio-cli: the program's libraries from the command line. A thin shell:
 // each command parses its arguments and calls the library that does the work.
+#include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,11 +16,15 @@
 #include <string>
 #include <vector>
 
+#include "audio/AudioAssetReader.h"
 #include "audio/AudioDevices.h"
 #include "audio/AudioEngine.h"
+#include "audio/AudioRecorder.h"
 #include "core/catalogue/QELSoundEffectCategory.h"
 #include "core/catalogue/QELSoundEffectResourceBundle.h"
 #include "core/collection/QELMySoundEffectStorage.h"
+#include "core/maker/QELSoundEffectEditType.h"
+#include "core/maker/QELSoundEffectEditor.h"
 #include "core/playback/QELSoundEffectListViewModel.h"
 #include "foundation/DebugLog.h"
 #include "foundation/Files.h"
@@ -39,7 +45,12 @@ int usage() {
         "  collection remove ROW               remove the entry at ROW from the collection\n"
         "  play CATEGORY TITLE [--device NAME] [--bundle DIR]\n"
         "                                      play a built-in sound effect to its end\n"
-        "  devices                             list audio output and input devices\n",
+        "  devices                             list audio output and input devices\n"
+        "  render VOICE IN OUT                 render IN (44.1 kHz mono WAV) through VOICE\n"
+        "                                      (Uncle, Loli, Fast, Slow, Origin) into OUT\n"
+        "  record SECONDS OUT [--device NAME]  record from the microphone into OUT (WAV)\n"
+        "                                      with a level meter; NAME or\n"
+        "                                      QUELLIO_INPUT_DEVICE picks the input\n",
         stderr);
     return 2;
 }
@@ -93,27 +104,32 @@ int catalogue(Args args) {
     }
     if (!selectBundle(bundleDir)) return 1;
 
-    const auto categories = QELSoundEffectCategory::loadAll(QELSoundEffectResourceBundle::bundle().plistPaths());
+    const auto categories =
+        QELSoundEffectCategory::loadAll(QELSoundEffectResourceBundle::bundle().plistPaths());
     if (json) {
         nlohmann::ordered_json out = nlohmann::ordered_json::array();
         for (const auto& c : categories) {
             nlohmann::ordered_json items = nlohmann::ordered_json::array();
             for (size_t row = 0; row < c.soundEffects.size(); ++row) {
                 const auto& e = *c.soundEffects[row];
-                items.push_back({{"row", row},
-                                 {"title", e.name()},
-                                 {"file", std::filesystem::path(e.resourcePath()).filename().string()},
-                                 {"path", e.resourcePath()}});
+                items.push_back(
+                    {{"row", row},
+                     {"title", e.name()},
+                     {"file", std::filesystem::path(e.resourcePath()).filename().string()},
+                     {"path", e.resourcePath()}});
             }
-            out.push_back({{"category", c.name}, {"index", c.index}, {"fileName", c.fileName}, {"items", items}});
+            out.push_back({{"category", c.name},
+                           {"index", c.index},
+                           {"fileName", c.fileName},
+                           {"items", items}});
         }
         std::cout << out.dump(2) << '\n';
         return 0;
     }
     size_t section = 0;
     for (const auto& c : categories) {
-        std::cout << "[" << section++ << "] " << c.name << "  (index " << c.index << ", " << c.fileName
-                  << ".plist, " << c.soundEffects.size() << " effects)\n";
+        std::cout << "[" << section++ << "] " << c.name << "  (index " << c.index << ", "
+                  << c.fileName << ".plist, " << c.soundEffects.size() << " effects)\n";
         for (size_t row = 0; row < c.soundEffects.size(); ++row) {
             const auto& e = *c.soundEffects[row];
             const std::string path = e.resourcePath();
@@ -286,6 +302,221 @@ int play(Args args) {
     return 0;
 }
 
+// Prints the library's debug errors, which are how its failures are told.
+void printDebugErrors() {
+    platform::setDebugErrorSink([](const platform::DebugErrorEntry& e) {
+        std::fprintf(stderr, "quellio-cli: %s\n", e.message.c_str());
+    });
+}
+
+int render(Args args) {
+    if (args.size() != 3) return usage();
+    const auto type = editTypeFromRawValue(args[0]);
+    if (!type) {
+        std::fprintf(stderr,
+                     "quellio-cli: unknown voice '%s' (Uncle, Loli, Fast, Slow or Origin)\n",
+                     args[0].c_str());
+        return 1;
+    }
+    const std::string& in = args[1];
+    const std::string& out = args[2];
+    // The renderer writes a 44.1 kHz mono header whatever it reads, so any
+    // other source would come out at the wrong speed; refuse it instead.
+    platform::AudioError error;
+    auto probe = platform::AudioAssetReader::open(in, &error);
+    if (!probe) {
+        std::fprintf(stderr, "quellio-cli: cannot read %s: %s\n", in.c_str(),
+                     error.message.c_str());
+        return 1;
+    }
+    probe->startReading();
+    if (const auto first = probe->copyNextSampleBuffer();
+        first &&
+        (first->description.sampleRate != 44100 || first->description.channelsPerFrame != 1)) {
+        std::fprintf(stderr,
+                     "quellio-cli: %s is %g Hz with %u channels; render takes 44.1 kHz mono "
+                     "(convert with: sox IN -r 44100 -c 1 -b 16 IN.wav)\n",
+                     in.c_str(), first->description.sampleRate,
+                     first->description.channelsPerFrame);
+        return 1;
+    }
+    probe.reset();
+    // Opened here rather than by the editor, which would first delete OUT
+    // even when IN turns out unreadable.
+    auto reader = platform::AudioAssetReader::open(in, &error);
+    if (!reader) {
+        std::fprintf(stderr, "quellio-cli: cannot read %s: %s\n", in.c_str(),
+                     error.message.c_str());
+        return 1;
+    }
+    printDebugErrors();
+    auto editor = QELSoundEffectEditor::initWithAudioURL(in, out, std::move(reader));
+    editor->setEditType(*type);
+    bool done = false;
+    const auto started = std::chrono::steady_clock::now();
+    editor->editAsset([&](QELSoundEffectEditor&) { done = true; });
+    if (!platform::RunLoop::main().runUntil([&] { return done; }, std::chrono::minutes(10))) {
+        std::fprintf(stderr, "quellio-cli: rendering did not end within 10 minutes\n");
+        return 1;
+    }
+    platform::setDebugErrorSink({});
+    if (!editor->succeeded()) {
+        std::fprintf(stderr, "quellio-cli: rendering %s failed\n", in.c_str());
+        return 1;
+    }
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    std::cout << "rendered " << rawValue(*type) << " " << in << " -> " << out << " in "
+              << took.count() << " s\n";
+    return 0;
+}
+
+// Runs the main loop until `done` or `deadline`, firing its timers on time:
+// runUntil() alone wakes only for posted tasks.
+bool runWithTimers(const std::function<bool()>& done,
+                   std::chrono::steady_clock::time_point deadline) {
+    auto& loop = platform::RunLoop::main();
+    for (;;) {
+        loop.runUntilIdle();
+        if (done()) return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) return false;
+        auto wait = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
+        if (const auto due = loop.nextTimerDeadline()) {
+            wait = std::min(
+                wait, std::chrono::ceil<std::chrono::milliseconds>(*due - loop.clock().now()));
+        }
+        loop.runUntil(done, std::max(wait, std::chrono::milliseconds(1)));
+    }
+}
+
+// One line of meter: a 40-column bar over -60..0 dBFS and the figure.
+void drawMeter(float decibels) {
+    constexpr int kWidth = 40;
+    const float fraction = std::clamp((decibels + 60.0f) / 60.0f, 0.0f, 1.0f);
+    const int filled = static_cast<int>(std::lround(fraction * kWidth));
+    std::string bar(static_cast<size_t>(filled), '#');
+    bar.append(static_cast<size_t>(kWidth - filled), '-');
+    std::fprintf(stderr, "\r[%s] %7.1f dBFS", bar.c_str(), static_cast<double>(decibels));
+    std::fflush(stderr);
+}
+
+// Writes the first `frames` of the take to `out`: the input comes in
+// buffers, so the take runs a little past the length asked for.
+bool copyFrames(const std::string& take, const std::string& out, uint64_t frames) {
+    platform::AudioError error;
+    auto reader = platform::AudioAssetReader::open(take, &error);
+    if (!reader) {
+        std::fprintf(stderr, "quellio-cli: cannot read the take: %s\n", error.message.c_str());
+        return false;
+    }
+    const size_t want = static_cast<size_t>(frames) * 2;  // mono 16-bit
+    std::vector<uint8_t> bytes(44);
+    reader->startReading();
+    while (bytes.size() - 44 < want) {
+        const auto block = reader->copyNextSampleBuffer();
+        if (!block) break;
+        bytes.insert(bytes.end(), block->bytes.begin(),
+                     block->bytes.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                block->bytes.size(), want - (bytes.size() - 44))));
+    }
+    if (reader->status() == platform::AudioAssetReader::Status::Failed) {
+        std::fprintf(stderr, "quellio-cli: reading the take: %s\n", reader->error().c_str());
+        return false;
+    }
+    const auto header = makeWAVHeader(static_cast<uint32_t>(bytes.size() - 44), 1, 44100, 16);
+    std::copy(header.begin(), header.end(), bytes.begin());
+    std::string writeError;
+    if (!platform::writeFileAtomically(out, bytes, &writeError)) {
+        std::fprintf(stderr, "quellio-cli: %s\n", writeError.c_str());
+        return false;
+    }
+    return true;
+}
+
+int record(Args args) {
+    auto options = platform::AudioEngineOptions::fromEnvironment();
+    if (!takeOption(args, "--device", options.inputDevice)) return 2;
+    if (args.size() != 2) return usage();
+    char* end = nullptr;
+    const double seconds = std::strtod(args[0].c_str(), &end);
+    if (end == args[0].c_str() || *end != '\0' || !(seconds > 0) || seconds > 24 * 3600) {
+        std::fprintf(stderr, "quellio-cli: '%s' is not a number of seconds\n", args[0].c_str());
+        return 1;
+    }
+    const std::filesystem::path out = args[1];
+
+    auto& engine = platform::AudioEngine::shared();
+    platform::AudioError error;
+    if (!engine.start(options, &error)) {
+        std::fprintf(stderr, "quellio-cli: %s\n", error.message.c_str());
+        return 1;
+    }
+    if (!engine.hasInputDevice()) {
+        if (options.inputDevice.empty())
+            std::fprintf(stderr, "quellio-cli: no input device to record from\n");
+        else
+            std::fprintf(stderr, "quellio-cli: no input device '%s'\n",
+                         options.inputDevice.c_str());
+        return 1;
+    }
+    // The take goes beside OUT, so a missing folder fails before recording.
+    const auto take = (out.parent_path().empty() ? std::filesystem::path(".") : out.parent_path()) /
+                      ("." + out.filename().string() + ".take.wav");
+    auto recorder = platform::AudioRecorder::create(engine, take.string(), {}, &error);
+    if (!recorder) {
+        std::fprintf(stderr, "quellio-cli: %s\n", error.message.c_str());
+        return 1;
+    }
+    recorder->setMeteringEnabled(true);
+    if (!recorder->prepareToRecord() || !recorder->record()) {
+        std::fprintf(stderr, "quellio-cli: could not start recording from the input\n");
+        std::error_code ec;
+        std::filesystem::remove(take, ec);
+        return 1;
+    }
+    const auto frames = static_cast<uint64_t>(std::llround(seconds * engine.sampleRate()));
+    // A timer may still be queued when this returns; the flag keeps it off
+    // the gone locals.
+    auto metering = std::make_shared<bool>(true);
+    std::function<void()> meter = [&, metering] {
+        if (!*metering) return;
+        recorder->updateMeters();
+        drawMeter(recorder->averagePowerForChannel(0));
+        platform::RunLoop::main().postAfter(std::chrono::milliseconds(50), meter);
+    };
+    meter();
+    // The input, not the clock, says when SECONDS of sound are in; the
+    // deadline only catches an input that stops delivering.
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(std::llround(seconds * 1000)) +
+                          std::chrono::seconds(5);
+    const bool complete =
+        runWithTimers([&] { return recorder->framesWritten() >= frames; }, deadline);
+    *metering = false;
+    recorder->updateMeters();
+    drawMeter(recorder->averagePowerForChannel(0));
+    std::fputc('\n', stderr);
+    recorder->stop();
+    engine.stop();
+    std::error_code ec;
+    if (!complete) {
+        std::fprintf(stderr, "quellio-cli: the input delivered only %.2f s of %.2f s\n",
+                     static_cast<double>(recorder->framesWritten()) / engine.sampleRate(), seconds);
+        std::filesystem::remove(take, ec);
+        return 1;
+    }
+    if (recorder->droppedSamples() > 0) {
+        std::fprintf(stderr, "quellio-cli: %llu samples were lost\n",
+                     static_cast<unsigned long long>(recorder->droppedSamples()));
+    }
+    const bool copied = copyFrames(take.string(), out.string(), frames);
+    std::filesystem::remove(take, ec);
+    if (!copied) return 1;
+    std::cout << "recorded " << static_cast<double>(frames) / engine.sampleRate() << " s to "
+              << out.string() << '\n';
+    return 0;
+}
+
 int devices(Args args) {
     if (!args.empty()) return usage();
     platform::AudioError error;
@@ -310,10 +541,8 @@ int devices(Args args) {
 int main(int argc, char** argv) {
     if (argc < 2) return usage();
     const std::map<std::string, std::function<int(Args)>> commands = {
-        {"catalogue", catalogue},
-        {"collection", collection},
-        {"play", play},
-        {"devices", devices},
+        {"catalogue", catalogue}, {"collection", collection}, {"play", play},
+        {"devices", devices},     {"render", render},         {"record", record},
     };
     const std::string name = argv[1];
     if (name == "-h" || name == "--help" || name == "help") {

@@ -1,0 +1,123 @@
+// quellio-cli render and record, end to end; the files are judged by sox.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/TestSupport.h"
+
+namespace {
+
+struct Cli {
+    int rc = 0;
+    std::string out;
+
+    Cli& operator()(const std::string& args, const std::string& env = "") {
+        out.clear();
+        rc = testsupport::run(env + " " QUELLIO_CLI " " + args + " 2>/dev/null", &out);
+        return *this;
+    }
+};
+
+void sox(const std::string& args) {
+    std::string out;
+    ASSERT_EQ(testsupport::run("sox " + args + " 2>&1", &out), 0) << args << "\n" << out;
+}
+
+std::string soxi(const std::string& option, const std::string& path) {
+    std::string out;
+    EXPECT_EQ(testsupport::run("soxi " + option + " '" + path + "'", &out), 0);
+    return out;
+}
+
+// Frequency of a steady tone from its upward zero crossings.
+double toneHz(const std::string& path) {
+    std::string raw;
+    EXPECT_EQ(testsupport::run("sox '" + path + "' -t f32 -e floating-point -", &raw), 0);
+    std::vector<float> s(raw.size() / sizeof(float));
+    std::memcpy(s.data(), raw.data(), s.size() * sizeof(float));
+    if (s.size() < 44100) return 0;
+    // The middle second: the processor's ramp-in and tail are not the tone.
+    const size_t from = s.size() / 2 - 22050;
+    size_t crossings = 0;
+    for (size_t i = from + 1; i < from + 44100; ++i) crossings += s[i - 1] < 0 && s[i] >= 0;
+    return static_cast<double>(crossings);
+}
+
+}  // namespace
+
+TEST(CliRender, RendersAToneThroughLoliIntoA44kMono16BitWavHigherInPitch) {
+    testsupport::TempDir dir;
+    const std::string in = dir.file("tone.wav");
+    const std::string out = dir.file("loli.wav");
+    sox("-n -r 44100 -c 1 -b 16 '" + in + "' synth 2 sine 1000 vol 0.5");
+
+    Cli cli;
+    ASSERT_EQ(cli("render Loli '" + in + "' '" + out + "'").rc, 0);
+    EXPECT_EQ(soxi("-r", out), "44100\n");
+    EXPECT_EQ(soxi("-c", out), "1\n");
+    EXPECT_EQ(soxi("-b", out), "16\n");
+    // A pitch change keeps the length: the tail is flushed, not cut off.
+    EXPECT_NEAR(std::stod(soxi("-D", out)), 2.0, 0.05);
+    // +6 semitones: 1000 Hz * 2^(6/12) is about 1414 Hz.
+    EXPECT_NEAR(toneHz(out), 1414, 40);
+}
+
+TEST(CliRender, RefusesAnUnknownVoiceAndUnfitInputsLeavingOutAlone) {
+    testsupport::TempDir dir;
+    const std::string in = dir.file("tone.wav");
+    const std::string stereo = dir.file("stereo48k.wav");
+    const std::string out = dir.file("out.wav");
+    sox("-n -r 44100 -c 1 -b 16 '" + in + "' synth 0.5 sine 1000");
+    sox("-n -r 48000 -c 2 -b 16 '" + stereo + "' synth 0.5 sine 1000");
+    testsupport::writeText(out, "keep");
+
+    Cli cli;
+    EXPECT_EQ(cli("render Robot '" + in + "' '" + out + "'").rc, 1);
+    EXPECT_EQ(cli("render loli '" + in + "' '" + out + "'").rc, 1) << "voices are case-sensitive";
+    EXPECT_EQ(cli("render Loli '" + dir.file("missing.wav") + "' '" + out + "'").rc, 1);
+    EXPECT_EQ(cli("render Loli '" + stereo + "' '" + out + "'").rc, 1);
+    EXPECT_NE(cli("render Loli '" + in + "'").rc, 0);
+    EXPECT_EQ(std::filesystem::file_size(out), 4u) << "a refused render must not touch OUT";
+}
+
+// The microphone is an ALSA file device playing a known tone; it is not
+// paced, so a second of input arrives at once.
+TEST(CliRecord, RecordsTheAskedLengthFromTheInputAndFailsWithoutOne) {
+    testsupport::TempDir dir;
+    const std::string input = dir.file("in.raw");
+    sox("-n -r 44100 -c 1 -t f32 -e floating-point '" + input + "' synth 3 sine 1000 vol 0.5");
+    testsupport::writeText(dir.file("asoundrc"),
+                           "pcm.!default {\n"
+                           "    type file\n"
+                           "    slave.pcm { type null }\n"
+                           "    file \"" +
+                               dir.file("out.raw") +
+                               "\"\n"
+                               "    infile \"" +
+                               input +
+                               "\"\n"
+                               "    format \"raw\"\n"
+                               "}\n");
+    const std::string env = "ALSA_CONFIG_PATH='" + dir.file("asoundrc") +
+                            "' JACK_NO_START_SERVER=1 QUELLIO_INPUT_DEVICE=";
+    const std::string take = dir.file("take.wav");
+
+    Cli cli;
+    ASSERT_EQ(cli("record 1 '" + take + "'", env).rc, 0);
+    EXPECT_EQ(soxi("-r", take), "44100\n");
+    EXPECT_EQ(soxi("-c", take), "1\n");
+    EXPECT_EQ(soxi("-b", take), "16\n");
+    EXPECT_EQ(soxi("-s", take), "44100\n");
+    EXPECT_NEAR(toneHz(take), 1000, 5) << "the microphone's tone";
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << "a take left behind";
+
+    EXPECT_EQ(cli("record 1 '" + dir.file("none.wav") + "' --device 'no such microphone'", env).rc,
+              1);
+    EXPECT_EQ(cli("record soon '" + dir.file("none.wav") + "'", env).rc, 1);
+    EXPECT_EQ(cli("record 1 '" + dir.file("missing/dir.wav") + "'", env).rc, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("none.wav")));
+}
