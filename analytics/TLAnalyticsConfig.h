@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 // How the host starts the SDK. Filled in on the main thread before
@@ -13,10 +14,20 @@ public:
     bool bCrashReportEnabled = true;
     int ePolicy = 1;      // report policy
     uint32_t eSType = 0;  // scenario type; 1 = game
+    // Base URLs of the service ("http://host:port" or "https://host"); the
+    // environment's QUELLIO_ANALYTICS_URL, when set, replaces both (a local
+    // tally-collector during development).
+    std::string primaryURL = urlFromEnvironment("https://alog.zentrik.com");
+    std::string alternateURL = urlFromEnvironment("https://alog2.zentrik.com");
 
     // One per process, created on first use.
     static TLAnalyticsConfig& sharedInstance() {
         static TLAnalyticsConfig config;
         return config;
+    }
+
+    static std::string urlFromEnvironment(const char* fallback) {
+        const char* url = std::getenv("QUELLIO_ANALYTICS_URL");
+        return url && *url ? std::string(url) : std::string(fallback);
     }
 };

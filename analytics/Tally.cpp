@@ -29,6 +29,7 @@ void Tally::startWithConfigure(const TLAnalyticsConfig& config) {
     rt.config().setConfigure(Value(config.eSType), "scenariotype");
     rt.app().scenarioType = config.eSType;
     if (!config.secret.empty()) rt.config().setConfigure(Value(config.secret), "asecret");
+    rt.app().setEndpoints(config.primaryURL, config.alternateURL);
     rt.session().startWithAppkey(config.appKey, config.ePolicy, config.channelId);
     if (config.bCrashReportEnabled) {
         rt.app().crashReportEnabled = true;

@@ -21,6 +21,12 @@ public:
     void setWrapperType(std::string v) { set(wrapperType_, std::move(v)); }
     std::string wrapperVersion() const { return get(wrapperVersion_); }
     void setWrapperVersion(std::string v) { set(wrapperVersion_, std::move(v)); }
+    std::string primaryURL() const { return get(primaryURL_); }
+    std::string alternateURL() const { return get(alternateURL_); }
+    void setEndpoints(std::string primary, std::string alternate) {
+        set(primaryURL_, std::move(primary));
+        set(alternateURL_, std::move(alternate));
+    }
 
     std::atomic<int> reportPolicy{1};
     std::atomic<uint32_t> scenarioType{0};
@@ -54,6 +60,7 @@ private:
 
     mutable std::mutex mutex_;
     std::string appid_, channel_, appVersion_, wrapperType_, wrapperVersion_;
+    std::string primaryURL_, alternateURL_;
     std::atomic<int> backgroundTask_{0};
     std::atomic<int> nextBackgroundTask_{0};
 };

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "analytics/TallyDataPipeline.h"
 #include "foundation/Paths.h"
 
 namespace {
@@ -37,7 +38,11 @@ TallyRuntime& TallyRuntime::current() {
     if (TallyRuntime* scoped = gScoped.load(std::memory_order_acquire)) return *scoped;
     // Never released: callers on other threads may still reach it while the
     // process exits.
-    static TallyRuntime* process = new TallyRuntime(TallyEnvironment::process());
+    static TallyRuntime* process = [] {
+        auto* runtime = new TallyRuntime(TallyEnvironment::process());
+        runtime->setPipeline(std::make_shared<TallyDataPipeline>(*runtime));
+        return runtime;
+    }();
     return *process;
 }
 

@@ -1,0 +1,213 @@
+#include <filesystem>
+#include <random>
+
+#include "TallyDataHarness.h"
+#include "analytics/TLANDeflated.h"
+#include "analytics/TLANUtil.h"
+#include "analytics/TallyEnvelope.h"
+#include "foundation/Files.h"
+
+using nlohmann::json;
+
+namespace {
+
+std::vector<uint8_t> randomBytes(size_t n) {
+    std::mt19937 random(7);
+    std::vector<uint8_t> v(n);
+    for (auto& b : v) b = static_cast<uint8_t>(random());
+    return v;
+}
+
+}  // namespace
+
+class TallyEnvelopeTest : public TallyDataHarness {
+protected:
+    void SetUp() override {
+        TLAnalyticsConfig config;
+        config.appKey = "5f8e2a91c3d74b06e1a9c2d7";
+        config.primaryURL = config.alternateURL = "";
+        config.bCrashReportEnabled = false;
+        data->job().networkAvailable = [] { return false; };
+        Tally::startWithConfigure(config);
+        loop.runUntilIdle();
+    }
+
+    TLEnvelope lastEnvelope() {
+        const auto bytes = platform::readFile(data->envelope().lastFilePath);
+        EXPECT_TRUE(bytes);
+        auto e = TallyEnvelope::readEnvelope(bytes.value_or(std::vector<uint8_t>{}));
+        EXPECT_TRUE(e);
+        return e.value_or(TLEnvelope{});
+    }
+
+    json payloadOf(const TLEnvelope& e) {
+        std::string why;
+        const auto payload = TallyEnvelope::openEntity(e, &why);
+        EXPECT_TRUE(payload) << why;
+        return json::parse(payload.value_or(std::vector<uint8_t>{'{', '}'}));
+    }
+};
+
+TEST_F(TallyEnvelopeTest, EmptyCollectionsStillCarryTheHeaderAndActivation) {
+    ASSERT_TRUE(data->envelope().makeEnvelopeData());
+    const json doc = payloadOf(lastEnvelope());
+    for (const char* key :
+         {"app_version",   "appkey",     "package_name", "sdk_type", "sdk_version",
+          "channel",       "device_id",  "device_model", "os",       "os_version",
+          "is_jailbroken", "resolution", "mc",           "access",   "access_subtype",
+          "mccmnc",        "timezone",   "language",     "country",  "carrier",
+          "display_name"}) {
+        EXPECT_TRUE(doc["header"].contains(key)) << key;
+    }
+    EXPECT_FALSE(doc["header"].contains("secret"));
+    EXPECT_EQ(doc["body"]["activate_msg"]["ts"], static_cast<int64_t>(kStart * 1000));
+    // Sent once.
+    ASSERT_TRUE(data->envelope().makeEnvelopeData());
+    EXPECT_FALSE(payloadOf(lastEnvelope())["body"].contains("activate_msg"));
+}
+
+TEST_F(TallyEnvelopeTest, EnvelopeFieldsAndSerialNumbers) {
+    const auto before = runtime.config().integerWithKey("tlSerialNum").value_or(1);
+    ASSERT_TRUE(data->envelope().makeEnvelopeData());
+    const TLEnvelope e = lastEnvelope();
+    const TallyEnvelope& env = data->envelope();
+    EXPECT_EQ(e.version(), "V1.0");
+    EXPECT_EQ(e.address(), "5f8e2a91c3d74b06e1a9c2d7");
+    EXPECT_EQ(e.serial_num(), before);
+    EXPECT_EQ(e.ts_secs(), static_cast<int32_t>(kStart));
+    ASSERT_TRUE(e.codex_isSet());
+    EXPECT_EQ(e.codex(), 0);
+    EXPECT_EQ(e.signature().size(), 64u);
+    EXPECT_EQ(e.guid().size(), 64u);
+    EXPECT_EQ(e.checksum(), TLANUtil::md5Lower(e.signature() + std::to_string(e.serial_num()) +
+                                               std::to_string(e.ts_secs()) +
+                                               std::to_string(e.length()) + e.guid()));
+    // The guid's corners come from the signature, every byte XOR the time.
+    const auto t = static_cast<uint32_t>(e.ts_secs());
+    for (size_t i : {0u, 1u, 30u, 31u}) {
+        EXPECT_EQ(env.guid[i], env.signature[i] ^ static_cast<uint8_t>(t >> (8 * (i % 4))));
+    }
+    EXPECT_EQ(env.guid[2], env.entityMD5[1] ^ static_cast<uint8_t>(t >> 16));
+    EXPECT_EQ(env.guid[3], env.identityMD5[1] ^ static_cast<uint8_t>(t >> 24));
+    const std::string name = std::filesystem::path(env.lastFilePath).filename();
+    EXPECT_EQ(name, std::to_string(static_cast<int64_t>(kStart * 1000)) + "_envelope.log");
+
+    // The signature stays; a second envelope in the same millisecond gets a
+    // name of its own, and every attempt counts, a dropped one too.
+    const auto signature = env.signatureString;
+    ASSERT_TRUE(data->envelope().makeEnvelopeData());
+    EXPECT_EQ(lastEnvelope().serial_num(), before + 1);
+    EXPECT_EQ(lastEnvelope().signature(), signature);
+    EXPECT_EQ(envelopeFiles().size(), 2u);
+    auto huge = std::make_shared<TLANError>();
+    huge->context.assign(TallyEnvelope::kMaxRawPayload, 'x');
+    collector().errors.push_back(huge);
+    collector().events.push_back(std::make_shared<TLANEvent>());
+    EXPECT_FALSE(data->envelope().makeEnvelopeData());
+    EXPECT_EQ(runtime.config().integerWithKey("tlSerialNum"), before + 3);
+    // The oversized data is not retried, but the service hears of it.
+    EXPECT_FALSE(collector().hasPendingData());
+    const auto items = meta();
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].ck, "__data_size_of");
+    EXPECT_EQ(items[0].label, "envelope_raw");
+    EXPECT_GT(items[0].value, static_cast<int64_t>(TallyEnvelope::kMaxRawPayload));
+}
+
+TEST_F(TallyEnvelopeTest, EncryptionFollowsTheImprintThenTheSetting) {
+    Tally::setEncryptEnabled(true);
+    Tally::event("secret");
+    loop.runUntilIdle();
+    ASSERT_TRUE(data->envelope().makeEnvelopeData());
+    TLEnvelope e = lastEnvelope();
+    EXPECT_EQ(e.codex(), 1);
+    EXPECT_EQ(TLANDeflated::inflatedData(e.entity(), static_cast<size_t>(e.length())),
+              std::nullopt);
+    const json doc = payloadOf(e);
+    EXPECT_EQ(doc["body"]["ekv"][0].begin().value()[0]["id"], "secret");
+    EXPECT_EQ(data->envelope().guid,
+              TallyEnvelope::makeGuid(data->envelope().entityMD5, data->envelope().identityMD5,
+                                      &data->envelope().signature, e.ts_secs()));
+
+    TLTImprint imprint;
+    TLTImprintValue off;
+    off.set_value("0");
+    off.set_ts(1);
+    off.set_guid("g");
+    imprint.set_property({{"codex", off}});
+    imprint.set_version(1);
+    imprint.set_checksum(imprint.computeChecksum());
+    data->job().applyImprint(imprint);
+    ASSERT_TRUE(data->envelope().makeEnvelopeData());
+    EXPECT_EQ(lastEnvelope().codex(), 0);
+}
+
+TEST_F(TallyEnvelopeTest, EntitySizeLimits) {
+    std::vector<std::pair<int64_t, std::string>> dropped;
+    auto drop = [&](int64_t size, const char* label) { dropped.emplace_back(size, label); };
+    EXPECT_FALSE(
+        TallyEnvelope::entityData(std::vector<uint8_t>(TallyEnvelope::kMaxRawPayload), drop));
+    EXPECT_TRUE(
+        TallyEnvelope::entityData(std::vector<uint8_t>(TallyEnvelope::kMaxRawPayload - 1), drop));
+    ASSERT_EQ(dropped.size(), 1u);
+    EXPECT_EQ(dropped[0], std::make_pair(int64_t{0x400000}, std::string("envelope_raw")));
+
+    // Incompressible input grows by a byte a byte: find the edge.
+    auto deflatedSize = [](size_t n) { return TLANDeflated::deflatedData(randomBytes(n))->size(); };
+    size_t lo = 200'000, hi = 215'000;
+    while (lo + 1 < hi) {
+        const size_t mid = (lo + hi) / 2;
+        (deflatedSize(mid) >= TallyEnvelope::kMaxDeflatedPayload ? hi : lo) = mid;
+    }
+    ASSERT_EQ(deflatedSize(lo), TallyEnvelope::kMaxDeflatedPayload - 1);
+    EXPECT_TRUE(TallyEnvelope::entityData(randomBytes(lo), drop));
+    EXPECT_FALSE(TallyEnvelope::entityData(randomBytes(hi), drop));
+    ASSERT_EQ(dropped.size(), 2u);
+    EXPECT_EQ(dropped[1].second, "envelope_deflated");
+}
+
+TEST_F(TallyEnvelopeTest, ReaderRejectsTamperedEnvelopes) {
+    ASSERT_TRUE(data->envelope().makeEnvelopeData());
+    TLEnvelope e = lastEnvelope();
+    std::string why;
+    TLEnvelope wrongLength = e;
+    wrongLength.set_length(e.length() + 1);
+    EXPECT_FALSE(TallyEnvelope::openEntity(wrongLength, &why));
+    EXPECT_EQ(why, "checksum mismatch");
+    TLEnvelope corrupt = e;
+    auto entity = e.entity();
+    entity[entity.size() / 2] ^= 0xff;
+    corrupt.set_entity(entity);
+    EXPECT_FALSE(TallyEnvelope::openEntity(corrupt, &why));
+    EXPECT_FALSE(TallyEnvelope::readEnvelope({1, 2, 3}));
+}
+
+TEST_F(TallyEnvelopeTest, ExchangeIdentityFile) {
+    ASSERT_TRUE(data->envelope().makeEnvelopeData());
+    const auto text = platform::readFile(TallyUtility::exchangeIdentityPath(runtime));
+    ASSERT_TRUE(text);
+    const json doc = json::parse(*text);
+    const auto& s = data->envelope().signature;
+    EXPECT_EQ(doc["appkey"], "5f8e2a91c3d74b06e1a9c2d7");
+    EXPECT_EQ(doc["signature"], data->envelope().signatureString);
+    EXPECT_EQ(doc["checksum"], TLANUtil::md5(TLANUtil::hexString({s.begin() + 2, s.begin() + 18})));
+    EXPECT_FALSE(doc.contains("tlid"));
+}
+
+TEST_F(TallyEnvelopeTest, CacheFileCarriesPendingDataAcrossSessions) {
+    Tally::event("kept", "label");
+    Tally::event("Ekv", Tally::Attributes{{"k", platform::Value("v")}});
+    loop.runUntilIdle();
+    post(platform::kApplicationWillResignActiveNotification);
+    const std::string cache = TallyUtility::cacheFilePath(runtime);
+    ASSERT_TRUE(std::filesystem::exists(cache));
+    EXPECT_FALSE(collector().hasPendingData());
+    EXPECT_EQ(runtime.config().stringWithKey("TLAppVersion"), runtime.app().appVersion());
+
+    post(platform::kApplicationDidBecomeActiveNotification);
+    EXPECT_FALSE(std::filesystem::exists(cache));
+    ASSERT_EQ(collector().events.size(), 1u);
+    EXPECT_EQ(collector().events[0]->label, "label");
+    ASSERT_EQ(collector().ekv.size(), 1u);
+    EXPECT_EQ(collector().terminates.size(), 1u);
+}

@@ -1,0 +1,303 @@
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+
+#include "CollectorProcess.h"
+#include "TallyDataHarness.h"
+#include "analytics/TLANProtocolData.h"
+#include "analytics/TallyEnvelope.h"
+#include "analytics/TallyUncaughtExceptionHandler.h"
+#include "foundation/Files.h"
+
+namespace {
+
+// A loopback port nobody listens on.
+int closedPort() {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(s);
+    return ntohs(a.sin_port);
+}
+
+std::string self() {
+    char path[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    return std::string(path, static_cast<size_t>(n > 0 ? n : 0));
+}
+
+}  // namespace
+
+class TallyUpload : public TallyDataHarness {
+protected:
+    std::string db() { return dir.file("collector.db"); }
+};
+
+TEST_F(TallyUpload, RecordedEventsArriveAtTheCollector) {
+    CollectorProcess collector(db());
+    ASSERT_FALSE(collector.url().empty());
+    startWith(collector.url());
+    Tally::event("playSound", "掌声 \"quoted\"");
+    Tally::event("tabSwitch");
+    Tally::eventKeyPath(std::vector<std::string>{"board", "play"}, 3, "label");
+    loop.runUntilIdle();
+    clock.advanceSeconds(30);
+    post(platform::kApplicationWillResignActiveNotification);
+    waitForJob();
+
+    const auto uploads = collector.uploads();
+    ASSERT_EQ(uploads.size(), 2u);
+    // The first carries the activation message only.
+    EXPECT_TRUE(uploads[0]["payload"]["body"].contains("activate_msg"));
+    const auto& header = uploads[1]["payload"]["header"];
+    EXPECT_EQ(header["appkey"], "5f8e2a91c3d74b06e1a9c2d7");
+    EXPECT_EQ(header["sdk_type"], "IOS");
+    EXPECT_EQ(header["successful_requests"], 1);
+    EXPECT_TRUE(header.contains("id_tracking"));
+    const auto& body = uploads[1]["payload"]["body"];
+    ASSERT_EQ(body["sessions"].size(), 1u);
+    const std::string session = body["sessions"][0]["id"];
+    EXPECT_EQ(body["sessions"][0]["duration"], 30000);
+    const auto& events = body["ekv"][0][session];
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0]["id"], "playSound");
+    EXPECT_EQ(events[0]["playSound"], "掌声 \"quoted\"");
+    EXPECT_EQ(events[1]["id"], "tabSwitch");
+    EXPECT_EQ(uploads[1]["serial_num"], 2);
+    EXPECT_TRUE(envelopeFiles().empty());
+    EXPECT_TRUE(logged("(Response Applog) {\"success\": \"ok\"}"));
+}
+
+TEST_F(TallyUpload, EncryptedWhenTheImprintAsks) {
+    CollectorProcess collector(db(), {"--codex", "1"});
+    startWith(collector.url());
+    Tally::event("afterImprint");
+    post(platform::kApplicationWillResignActiveNotification);
+    waitForJob();
+    const auto uploads = collector.uploads();
+    ASSERT_EQ(uploads.size(), 2u);
+    EXPECT_EQ(uploads[0]["codex"], 0);
+    EXPECT_EQ(uploads[1]["codex"], 1);
+    EXPECT_TRUE(uploads[1]["payload"]["header"].contains("imprint"));
+}
+
+TEST_F(TallyUpload, FailuresKeepTheFilesForTheNextJob) {
+    {
+        CollectorProcess collector(db(), {"--status", "500"});
+        startWith(collector.url());
+        EXPECT_TRUE(logged("(Response Applog) {\"fail\": \"statusCode\":500}"));
+        EXPECT_TRUE(logged("ERROR: post data failed!"));
+        EXPECT_EQ(envelopeFiles().size(), 1u);
+        EXPECT_EQ(config().integerWithKey("tlFailedRequests"), 1);
+    }
+    {
+        // Primary refuses, the alternate answers in the wrong type.
+        CollectorProcess collector(db(), {"--content-type", "text/plain"});
+        runtime.app().setEndpoints(TLFormat("http://127.0.0.1:%d", closedPort()), collector.url());
+        ASSERT_TRUE(data->beginPerformJob());
+        waitForJob();
+        EXPECT_EQ(envelopeFiles().size(), 1u);
+        EXPECT_EQ(config().integerWithKey("tlFailedRequests"), 3);
+        const auto log = takeLog();
+        EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& l) {
+            return l.rfind("(Error   Applog) ", 0) == 0;
+        }));
+    }
+    {
+        // A 200 whose code is not 1 is an answer: the file goes.
+        CollectorProcess collector(dir.file("other.db"), {"--resp-code", "0"});
+        runtime.app().setEndpoints(collector.url(), {});
+        ASSERT_TRUE(data->beginPerformJob());
+        waitForJob();
+        EXPECT_TRUE(envelopeFiles().empty());
+        EXPECT_TRUE(logged("(Response Applog) {\"fail\": \"error\"}"));
+        EXPECT_EQ(collector.uploads().size(), 1u);
+    }
+}
+
+TEST_F(TallyUpload, DefconTwoStopsJobsForEightHours) {
+    CollectorProcess collector(db(), {"--defcon", "2"});
+    startWith(collector.url());
+    ASSERT_EQ(data->job().defcon, 2);
+    EXPECT_EQ(config().integerWithKey("tlDefcon"), 2);
+    Tally::event("quiet");
+    clock.advanceSeconds(8 * 3600 - 1);
+    post(platform::kApplicationWillResignActiveNotification);
+    EXPECT_FALSE(data->job().jobRunning);
+    EXPECT_EQ(collector.uploads().size(), 1u);
+    clock.advanceSeconds(1);
+    post(platform::kApplicationDidBecomeActiveNotification);
+    waitForJob();
+    const auto uploads = collector.uploads();
+    ASSERT_EQ(uploads.size(), 2u);
+    EXPECT_EQ(uploads[1]["payload"]["body"]["ekv"][0].begin().value()[0]["id"], "quiet");
+}
+
+TEST_F(TallyUpload, ElevenFilesAreTrimmedToTen) {
+    CollectorProcess collector(db());
+    startWith(collector.url());
+    for (int i = 0; i < 11; ++i) {
+        Tally::event("e" + std::to_string(i));
+        loop.runUntilIdle();
+        clock.advanceSeconds(1);
+        ASSERT_TRUE(data->envelope().makeEnvelopeData());
+    }
+    const auto files = envelopeFiles();
+    ASSERT_EQ(files.size(), 11u);
+    ASSERT_TRUE(data->beginPerformJob());
+    waitForJob();
+    EXPECT_FALSE(std::filesystem::exists(files.front().path));
+    const auto uploads = collector.uploads();
+    ASSERT_EQ(uploads.size(), 11u);  // the activation and ten files
+    EXPECT_EQ(uploads[1]["payload"]["body"]["ekv"][0].begin().value()[0]["id"], "e1");
+    const auto items = meta();
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].ck, "__evp_file_of");
+    EXPECT_EQ(items[0].value, 1);
+    EXPECT_EQ(items[0].label, "envelop_file_count_out");
+}
+
+// The child side of the next test: uploads to a collector that never
+// answers and waits to be killed.
+TEST(TallyUploadChild, DISABLED_UploadUntilKilled) {
+    const char* home = std::getenv("TALLY_CHILD_HOME");
+    const char* url = std::getenv("TALLY_CHILD_URL");
+    if (!home || !url) GTEST_SKIP() << "runs as a child of KilledMidUploadLosesNoFile";
+    platform::ManualClock clock(platform::Date::fromUnixSeconds(1'700'000'000));
+    platform::RunLoop loop(clock);
+    platform::UserDefaults defaults(std::string(home) + "/defaults.plist");
+    platform::NotificationCenter center;
+    TallyEnvironment env;
+    env.clock = &clock;
+    env.defaults = &defaults;
+    env.runLoop = &loop;
+    env.notificationCenter = &center;
+    env.libraryDirectory = std::string(home) + "/Library";
+    env.sharedUDIDDirectory = std::string(home) + "/SharedUDID";
+    TallyRuntime runtime(env);
+    TallyRuntime::Scope scope(runtime);
+    auto data = std::make_shared<TallyDataPipeline>(runtime);
+    runtime.setPipeline(data);
+    data->job().networkAvailable = [] { return true; };
+    TLAnalyticsConfig config;
+    config.appKey = "5f8e2a91c3d74b06e1a9c2d7";
+    config.primaryURL = url;
+    config.alternateURL = "";
+    config.bCrashReportEnabled = false;
+    Tally::startWithConfigure(config);
+    loop.runUntil([] { return false; }, std::chrono::seconds(30));
+}
+
+TEST_F(TallyUpload, KilledMidUploadLosesNoFile) {
+    CollectorProcess collector(db(), {"--hang"});
+    const std::string home = dir.file("child");
+    ChildProcess child({self(), "--gtest_filter=TallyUploadChild.DISABLED_UploadUntilKilled",
+                        "--gtest_also_run_disabled_tests"},
+                       {"TALLY_CHILD_HOME=" + home, "TALLY_CHILD_URL=" + collector.url()});
+    ASSERT_TRUE(child.running());
+    ASSERT_FALSE(collector.process().waitForLine("received ").empty());
+    const int status = child.kill(SIGKILL);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+
+    std::vector<std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(home + "/Library/.tally")) {
+        if (e.path().string().ends_with("_envelope.log")) files.push_back(e.path().string());
+    }
+    ASSERT_EQ(files.size(), 1u);
+    const auto bytes = platform::readFile(files[0]);
+    ASSERT_TRUE(bytes);
+    const auto envelope = TallyEnvelope::readEnvelope(*bytes);
+    ASSERT_TRUE(envelope);
+    EXPECT_TRUE(TallyEnvelope::openEntity(*envelope));
+}
+
+// The crashing side runs in a re-executed child of the test binary; both
+// sides share the directory through the environment.
+TEST_F(TallyUpload, CrashIsUploadedAtTheNextStartWithTheSessionsData) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // The package names the files: the same in both processes.
+    TLANProtocolData::setApplicationInfo(
+        {{"CFBundleIdentifier", platform::Value("com.zentrik.quellio.crashtest")}});
+    const char* shared = std::getenv("TALLY_CRASH_HOME");
+    if (!shared) {
+        ::setenv("TALLY_CRASH_HOME", dir.file("crash").c_str(), 1);
+        shared = std::getenv("TALLY_CRASH_HOME");
+    }
+    const std::string home = shared;
+    auto makeRuntime = [&](platform::ManualClock& c, platform::RunLoop& l,
+                           platform::UserDefaults& d) {
+        TallyEnvironment env;
+        env.clock = &c;
+        env.defaults = &d;
+        env.runLoop = &l;
+        env.notificationCenter = &center;
+        env.libraryDirectory = home + "/Library";
+        env.sharedUDIDDirectory = home + "/SharedUDID";
+        return std::make_unique<TallyRuntime>(env);
+    };
+    EXPECT_EXIT(
+        {
+            platform::ManualClock c(platform::Date::fromUnixSeconds(kStart));
+            platform::RunLoop l(c);
+            platform::UserDefaults d(home + "/defaults.plist");
+            auto rt = makeRuntime(c, l, d);
+            TallyRuntime::Scope s(*rt);
+            auto p = std::make_shared<TallyDataPipeline>(*rt);
+            rt->setPipeline(p);
+            p->job().networkAvailable = [] { return false; };
+            TLAnalyticsConfig config;
+            config.appKey = "5f8e2a91c3d74b06e1a9c2d7";
+            config.primaryURL = config.alternateURL = "";
+            Tally::startWithConfigure(config);
+            Tally::event("beforeCrash");
+            l.runUntilIdle();
+            c.advanceSeconds(TallyDataPipeline::kCheckpointSeconds);
+            l.runUntilIdle();
+            std::raise(SIGSEGV);
+        },
+        ::testing::KilledBySignal(SIGSEGV), "");
+    ::unsetenv("TALLY_CRASH_HOME");
+    ASSERT_TRUE(std::filesystem::exists(home + "/Library/.tally/crash.record"));
+
+    CollectorProcess collector(db());
+    platform::ManualClock c(platform::Date::fromUnixSeconds(kStart + 60));
+    platform::RunLoop l(c);
+    platform::UserDefaults d(home + "/defaults.plist");
+    auto rt = makeRuntime(c, l, d);
+    {
+        TallyRuntime::Scope s(*rt);
+        auto p = std::make_shared<TallyDataPipeline>(*rt);
+        rt->setPipeline(p);
+        p->job().networkAvailable = [] { return true; };
+        TLAnalyticsConfig config;
+        config.appKey = "5f8e2a91c3d74b06e1a9c2d7";
+        config.primaryURL = collector.url();
+        config.alternateURL = "";
+        Tally::startWithConfigure(config);
+        l.runUntilIdle();
+        ASSERT_TRUE(l.runUntil([&] { return !p->job().jobRunning; }));
+        p->waitForSendQueue();
+        TallyUncaughtExceptionHandler::uninstall();
+    }
+    EXPECT_FALSE(std::filesystem::exists(home + "/Library/.tally/crash.record"));
+    const auto uploads = collector.uploads();
+    ASSERT_EQ(uploads.size(), 1u);
+    const auto& errors = uploads[0]["payload"]["body"]["error"];
+    ASSERT_EQ(errors.size(), 1u);
+    const std::string context = errors[0]["context"];
+    EXPECT_EQ(context.rfind("Application received signal SIGSEGV\n0x", 0), 0u) << context;
+    EXPECT_NE(context.find("\n(\n\t0   "), std::string::npos) << context;
+    EXPECT_NE(context.find("\n)\n\ndSYM UUID: "), std::string::npos) << context;
+    EXPECT_NE(context.find("\nBinary Image: " + self()), std::string::npos) << context;
+    // What the crashed session recorded before its last checkpoint.
+    const auto& body = uploads[0]["payload"]["body"];
+    ASSERT_TRUE(body.contains("ekv")) << body.dump();
+    EXPECT_EQ(body["ekv"][0].begin().value()[0]["id"], "beforeCrash");
+}
