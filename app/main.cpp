@@ -1,0 +1,16 @@
+#include <QApplication>
+#include <QIcon>
+
+#include "QELAppDelegate.h"
+#include "ui/platform/Image.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("Quellio");
+    QApplication::setApplicationDisplayName(QStringLiteral("声匣"));
+    QApplication::setApplicationVersion(QUELLIO_VERSION);
+    QApplication::setWindowIcon(QIcon(platform::imageNamed("AppIcon", QSizeF(64, 64))));
+    QELAppDelegate delegate;
+    delegate.didFinishLaunching();
+    return QApplication::exec();
+}

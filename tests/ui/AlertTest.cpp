@@ -1,0 +1,120 @@
+#include <QEvent>
+
+#include "ui/UiTest.h"
+#include "ui/platform/Animation.h"
+#include "ui/platform/Palette.h"
+#include "ui/utils/QELNavigationAlert.h"
+#include "ui/utils/QELNavigationController.h"
+
+using namespace platform;
+using uitest::drain;
+
+namespace {
+
+// Notes each alert as it comes on screen.
+class ShownTitles : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            auto& view = QELNavigationAlertManager::alertView();
+            titles.push_back(view.titleLabel()->text().toStdString());
+            overlapped |= QELNavigationAlertManager::isShowing() && view.isVisible() && shownNow;
+            shownNow = true;
+        }
+        if (event->type() == QEvent::Hide) shownNow = false;
+        (void)watched;
+        return false;
+    }
+    std::vector<std::string> titles;
+    bool shownNow = false;
+    bool overlapped = false;
+};
+
+class AlertTest : public uitest::UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        window = std::make_unique<Window>();
+        nav = createNavigationController(std::make_shared<ViewController>());
+        window->setRootViewController(nav);
+        window->show();
+        drain();
+        QELNavigationAlertManager::alertView().installEventFilter(&shown);
+    }
+    void TearDown() override {
+        QELNavigationAlertManager::alertView().removeEventFilter(&shown);
+        window.reset();
+        nav.reset();
+        UiTest::TearDown();
+    }
+    ShownTitles shown;
+    std::unique_ptr<Window> window;
+    std::shared_ptr<QELNavigationController> nav;
+};
+
+TEST_F(AlertTest, DefaultsAreTheDarkPanelWithAccentText) {
+    const QELNavigationAlert alert(QStringLiteral("录音时间太短"));
+    EXPECT_EQ(alert.duration, 2.0);
+    EXPECT_EQ(alert.backgroundColor, Color::c7());
+    EXPECT_EQ(alert.titleColor, Color::c9());
+    EXPECT_EQ(alert.font.pixelSize(), 14);
+}
+
+TEST_F(AlertTest, AlertsShowOneAtATimeInQueueOrder) {
+    QELNavigationAlertManager::showAlert(QELNavigationAlert("one"));
+    QELNavigationAlertManager::showAlert(QELNavigationAlert("two"));
+    QELNavigationAlertManager::showAlert(QELNavigationAlert("three"));
+    EXPECT_TRUE(QELNavigationAlertManager::isShowing());
+    EXPECT_EQ(QELNavigationAlertManager::queuedCount(), 2u) << "the first is taken at once";
+    drain();
+    EXPECT_EQ(shown.titles, (std::vector<std::string>{"one", "two", "three"}));
+    EXPECT_FALSE(shown.overlapped);
+    EXPECT_FALSE(QELNavigationAlertManager::isShowing());
+    EXPECT_FALSE(QELNavigationAlertManager::alertView().isVisible());
+}
+
+TEST_F(AlertTest, ClearingDropsTheWaitingOnesAndTheVisibleOneFinishes) {
+    QELNavigationAlertManager::showAlert(QELNavigationAlert("visible"));
+    QELNavigationAlertManager::showAlert(QELNavigationAlert("dropped"));
+    QELNavigationAlertManager::clearAlertQueue();
+    drain();
+    EXPECT_EQ(shown.titles, std::vector<std::string>{"visible"});
+    EXPECT_FALSE(QELNavigationAlertManager::isShowing());
+    QELNavigationAlertManager::showAlert(QELNavigationAlert("later"));
+    drain();
+    EXPECT_EQ(shown.titles, (std::vector<std::string>{"visible", "later"}));
+}
+
+TEST_F(AlertTest, AlertViewHangsUnderTheBarOfTheScreenThatAppearedLast) {
+    auto& alertView = QELNavigationAlertManager::alertView();
+    NavigationBar* bar = nav->navigationBar();
+    EXPECT_EQ(alertView.parentWidget(), bar->parentWidget());
+    EXPECT_EQ(alertView.geometry(), QRect(0, bar->height(), bar->width(), 40));
+
+    auto other = createNavigationController(std::make_shared<ViewController>());
+    nav->presentViewController(other, false);
+    drain();
+    NavigationBar* otherBar = other->navigationBar();
+    EXPECT_EQ(alertView.parentWidget(), otherBar->parentWidget());
+    EXPECT_EQ(alertView.geometry(), QRect(0, NavigationBar::kHeight, window->width(), 40));
+    window->resize(414, 700);
+    drain();
+    EXPECT_EQ(alertView.width(), 414) << "as wide as the bar";
+    nav->dismissViewController(false);
+    drain();
+    EXPECT_EQ(alertView.parentWidget(), bar->parentWidget());
+}
+
+TEST_F(AlertTest, PanelSlidesDownThenBackUp) {
+    auto& view = QELNavigationAlertManager::alertView();
+    setAnimationsInstant(false);
+    view.showAlert(QELNavigationAlert("slide"), {});
+    EXPECT_TRUE(view.isShowingContent());
+    EXPECT_TRUE(view.isVisible());
+    setAnimationsInstant(true);
+    removeAllAnimations(&view);  // ends the slide down; the slide up is instant
+    EXPECT_FALSE(view.isShowingContent());
+    EXPECT_FALSE(view.isVisible());
+}
+
+}  // namespace

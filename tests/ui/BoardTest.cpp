@@ -1,0 +1,185 @@
+#include <QImage>
+#include <QTest>
+
+#include "core/playback/QELSoundEffectPlayer.h"
+#include "ui/UiTest.h"
+#include "ui/board/QELSoundEffectListViewController.h"
+#include "ui/platform/NavigationController.h"
+#include "ui/platform/Palette.h"
+#include "ui/utils/QELNavigationController.h"
+
+using namespace platform;
+using uitest::advance;
+using uitest::drain;
+
+namespace {
+
+class BoardTest : public uitest::UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        model = std::make_shared<QELSoundEffectListViewModel>();
+        board = std::make_shared<QELSoundEffectListViewController>(model);
+        window = std::make_unique<Window>();
+        window->setBackgroundColor(Color::c6());
+        window->setRootViewController(createNavigationController(board));
+        window->show();
+        drain();
+    }
+    void TearDown() override {
+        model->stop();
+        window.reset();
+        board.reset();
+        model.reset();
+        UiTest::TearDown();
+    }
+
+    CollectionView* grid() { return board->collectionView(); }
+    void tap(const IndexPath& ip) {
+        const QPoint centre = grid()->layoutFrameForItem(ip).center().toPoint();
+        QTest::mouseClick(grid()->contentWidget(), Qt::LeftButton, {}, centre);
+        drain();
+    }
+    bool shownSelected(const IndexPath& ip) {
+        auto* cell =
+            dynamic_cast<QELSoundEffectCollectionViewCell*>(grid()->cellForItemAtIndexPath(ip));
+        return cell && cell->isSelected();
+    }
+    std::vector<IndexPath> selected() { return grid()->indexPathsForSelectedItems(); }
+    std::vector<std::string> events() const {
+        std::vector<std::string> e;
+        for (const auto& line : sink->log)
+            if (line.starts_with("event:")) e.push_back(line);
+        return e;
+    }
+
+    std::shared_ptr<QELSoundEffectListViewModel> model;
+    std::shared_ptr<QELSoundEffectListViewController> board;
+    std::unique_ptr<Window> window;
+};
+
+TEST_F(BoardTest, TapPlaysHighlightsAndLogsOnceTapAgainStops) {
+    const IndexPath a{0, 0};
+    tap(a);
+    EXPECT_TRUE(model->playingEffect());
+    EXPECT_EQ(selected(), std::vector<IndexPath>{a});
+    EXPECT_TRUE(shownSelected(a));
+    EXPECT_EQ(events(), std::vector<std::string>{"event:playSound"});
+
+    tap(a);
+    EXPECT_FALSE(model->playingEffect());
+    EXPECT_TRUE(selected().empty());
+    EXPECT_FALSE(shownSelected(a));
+    EXPECT_EQ(events().size(), 1u) << "stopping sends nothing";
+}
+
+TEST_F(BoardTest, TapOnAnotherSwitchesTheHighlight) {
+    const IndexPath a{0, 0}, b{1, 2};
+    tap(a);
+    tap(b);
+    EXPECT_EQ(selected(), std::vector<IndexPath>{b});
+    EXPECT_FALSE(shownSelected(a));
+    EXPECT_TRUE(shownSelected(b));
+    EXPECT_EQ(model->playingIndexPath(), b);
+    EXPECT_EQ(events(), (std::vector<std::string>{"event:playSound", "event:playSound"}));
+}
+
+TEST_F(BoardTest, SoundThatEndsByItselfLosesItsHighlight) {
+    const IndexPath a{0, 1};
+    tap(a);
+    ASSERT_TRUE(model->player());
+    const double duration = model->player()->duration();
+    advance(duration / 2);
+    EXPECT_TRUE(shownSelected(a)) << "still playing";
+    advance(duration);
+    EXPECT_FALSE(model->playingEffect());
+    EXPECT_FALSE(shownSelected(a));
+    EXPECT_TRUE(selected().empty());
+}
+
+TEST_F(BoardTest, AnotherOwnerTakingThePlayerClearsTheHighlight) {
+    tap({0, 0});
+    QELSoundEffectPlayer::stopCurrentPlaying();
+    drain();
+    EXPECT_TRUE(selected().empty());
+}
+
+TEST_F(BoardTest, PressReleasedOutsideTheButtonDoesNothing) {
+    const QRectF frame = grid()->layoutFrameForItem({0, 0});
+    QTest::mousePress(grid()->contentWidget(), Qt::LeftButton, {}, frame.center().toPoint());
+    auto* cell = grid()->cellForItemAtIndexPath({0, 0});
+    ASSERT_TRUE(cell);
+    EXPECT_TRUE(cell->isHighlighted());
+    QTest::mouseRelease(grid()->contentWidget(), Qt::LeftButton, {},
+                        (frame.bottomRight() + QPointF(5, 5)).toPoint());
+    drain();
+    EXPECT_FALSE(cell->isHighlighted());
+    EXPECT_FALSE(model->playingEffect());
+    EXPECT_TRUE(events().empty());
+}
+
+TEST_F(BoardTest, CellsAndHeadersShowTheCatalogue) {
+    auto provider = model->dataProvider();
+    auto* cell =
+        dynamic_cast<QELSoundEffectCollectionViewCell*>(grid()->cellForItemAtIndexPath({0, 0}));
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(cell->titleLabel()->text().toStdString(),
+              provider->objectAtIndexPath({0, 0})->name());
+    auto* header = dynamic_cast<QELSoundEffectCollecionHeaderView*>(
+        grid()->supplementaryViewForElementKind(kCollectionElementKindSectionHeader, {0, 0}));
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->titleLabel()->text().toStdString(), provider->titleForSection(0).value());
+    EXPECT_EQ(header->titleLabel()->pos(), QPoint(15, 15));
+    EXPECT_EQ(board->navigationController()->navigationBar()->title(), QStringLiteral("声匣"));
+}
+
+void expectLayout(BoardTest& test, Window& window, CollectionView* grid, double width) {
+    window.resize(static_cast<int>(width), 667);
+    drain();
+    const double itemWidth = (width - 60) / 3;
+    EXPECT_DOUBLE_EQ(grid->collectionViewLayout().itemSize.width(), itemWidth);
+    const QRectF header = grid->layoutFrameForSupplementary(kCollectionElementKindSectionHeader, 0);
+    EXPECT_EQ(header, QRectF(0, 0, width, 44));
+    EXPECT_EQ(grid->layoutFrameForItem({0, 0}), QRectF(15, 44, itemWidth, 36));
+    EXPECT_EQ(grid->layoutFrameForItem({0, 1}), QRectF(15 + itemWidth + 15, 44, itemWidth, 36));
+    EXPECT_DOUBLE_EQ(grid->layoutFrameForItem({0, 2}).right(), width - 15);
+    EXPECT_EQ(grid->layoutFrameForItem({0, 3}).topLeft(), QPointF(15, 44 + 36 + 15));
+    // The next header follows the section's last row and its bottom inset.
+    const int64_t n = grid->numberOfItemsInSection(0);
+    const double lastRowBottom = grid->layoutFrameForItem({0, n - 1}).bottom();
+    EXPECT_DOUBLE_EQ(
+        grid->layoutFrameForSupplementary(kCollectionElementKindSectionHeader, 1).top(),
+        lastRowBottom + 15);
+    (void)test;
+}
+
+TEST_F(BoardTest, ThreeButtonsToARowAtAnyWidth) {
+    expectLayout(*this, *window, grid(), 320);
+    EXPECT_NEAR(grid()->layoutFrameForItem({0, 0}).width(), 86.67, 0.01);
+    expectLayout(*this, *window, grid(), 414);
+    expectLayout(*this, *window, grid(), 375);
+}
+
+TEST_F(BoardTest, PillColoursFollowSelection) {
+    tap({0, 0});
+    auto* cell =
+        dynamic_cast<QELSoundEffectCollectionViewCell*>(grid()->cellForItemAtIndexPath({0, 0}));
+    ASSERT_TRUE(cell);
+    const QImage image = cell->grab().toImage();
+    const int m = cell->overflowMargin();
+    const QColor centre = image.pixelColor(m + static_cast<int>(cell->frame().width() / 2), m + 3);
+    EXPECT_EQ(centre.rgb(), Color::c9().rgb()) << "selected pill is the accent colour";
+    EXPECT_EQ(cell->titleLabel()->palette().color(QPalette::WindowText), Color::c1());
+    tap({0, 0});
+    EXPECT_EQ(cell->titleLabel()->palette().color(QPalette::WindowText), Color::c2());
+    EXPECT_DOUBLE_EQ(platform::alpha(cell->overlayView()), 0.0);
+}
+
+TEST_F(BoardTest, ScreenshotForPeopleToLookAt) {
+    tap({1, 1});
+    const std::string path = uitest::outputDir() + "/board.png";
+    ASSERT_TRUE(window->grab().save(QString::fromStdString(path)));
+    std::cout << "board screenshot: " << path << '\n';
+}
+
+}  // namespace

@@ -1,0 +1,79 @@
+#include "ui/UiTest.h"
+
+#include <QDir>
+#include <cstdlib>
+
+#include "audio/AudioEngine.h"
+#include "foundation/RunLoop.h"
+#include "ui/platform/Animation.h"
+
+namespace uitest {
+
+platform::ManualClock& clock() {
+    static platform::ManualClock c;
+    return c;
+}
+
+void drain() {
+    for (int i = 0; i < 100; ++i) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (platform::RunLoop::main().runUntilIdle() == 0) break;
+    }
+    QCoreApplication::processEvents();
+}
+
+void advance(double seconds) {
+    clock().advanceSeconds(seconds);
+    drain();
+}
+
+std::string outputDir() {
+    QDir().mkpath(QUELLIO_TEST_OUTPUT_DIR);
+    return QUELLIO_TEST_OUTPUT_DIR;
+}
+
+namespace {
+
+// One application for the whole run; made when the first test starts, not
+// when tests are merely listed.
+class Environment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static int argc = 1;
+        static char name[] = "ui_tests";
+        static char* argv[] = {name, nullptr};
+        app_ = new QApplication(argc, argv);
+        QApplication::setApplicationVersion("0.1.0");
+        platform::RunLoop::main().adoptCurrentThread();
+        platform::RunLoop::main().setClock(clock());
+        platform::AudioEngine::shared().startNull();
+        installStatisticsHooks();
+    }
+    void TearDown() override {
+        platform::AudioEngine::shared().stop();
+        drain();
+        delete app_;
+    }
+
+private:
+    QApplication* app_ = nullptr;
+};
+
+const auto* registered = ::testing::AddGlobalTestEnvironment(new Environment);
+
+}  // namespace
+
+void UiTest::SetUp() {
+    sink = std::make_shared<RecordingSink>();
+    QELStatisticsSink::setShared(sink);
+    platform::setAnimationsInstant(true);
+}
+
+void UiTest::TearDown() {
+    drain();
+    QELStatisticsSink::setShared(nullptr);
+}
+
+}  // namespace uitest

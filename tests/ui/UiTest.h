@@ -1,0 +1,46 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <string>
+#include <vector>
+
+#include "foundation/Clock.h"
+#include "ui/statistics/QELStatistics.h"
+
+namespace uitest {
+
+// What reached the analytics: "event:<id>", "event:<id>:<attributes>",
+// "begin:<page>", "end:<page>".
+class RecordingSink : public QELStatisticsSink {
+public:
+    void event(const std::string& id) override { log.push_back("event:" + id); }
+    void event(const std::string& id, const Tally::Attributes& attributes) override {
+        log.push_back("event:" + id + ":" + platform::Value(attributes).description());
+    }
+    void beginLogPageView(const std::string& page) override { log.push_back("begin:" + page); }
+    void endLogPageView(const std::string& page) override { log.push_back("end:" + page); }
+    std::vector<std::string> log;
+};
+
+// The process's manual clock, driving the main run loop and the null audio
+// output.
+platform::ManualClock& clock();
+// Runs the main loop (and Qt's queued events) until nothing is left.
+void drain();
+// Advances the manual clock and drains.
+void advance(double seconds);
+
+// Every test starts with a fresh recorder as the statistics sink, instant
+// animations, and the hooks installed.
+class UiTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::shared_ptr<RecordingSink> sink;
+};
+
+std::string outputDir();
+
+}  // namespace uitest

@@ -1,0 +1,79 @@
+#include <cmath>
+
+#include "ui/UiTest.h"
+#include "ui/maker/QELWaveFormView.h"
+#include "ui/platform/Palette.h"
+
+namespace {
+
+double halfLength(const QLineF& bar) {
+    return (bar.y2() - bar.y1()) / 2;
+}
+
+TEST(WaveFormView, StartsWithTheDocumentedFields) {
+    QELWaveFormView view;
+    EXPECT_EQ(view.waveColor, platform::Color::c9());
+    EXPECT_EQ(view.lineWidth, 2.0);
+    EXPECT_EQ(view.frequency, 5.0f);
+    EXPECT_EQ(view.phaseShift, 0.0f);
+    EXPECT_EQ(view.amplitude, 0.0);
+}
+
+TEST(WaveFormView, SilenceDrawsShortDashesOnTheMidline) {
+    QELWaveFormView view;
+    view.updateWithLevel(0);
+    const auto bars = view.bars({320, 284});
+    ASSERT_GE(bars.size(), 36u);
+    for (const auto& bar : bars) {
+        EXPECT_DOUBLE_EQ(halfLength(bar), 0.5);
+        EXPECT_DOUBLE_EQ((bar.y1() + bar.y2()) / 2, 142);
+    }
+}
+
+TEST(WaveFormView, FullLevelCapsTheCentreBarAt70Points) {
+    QELWaveFormView view;
+    view.updateWithLevel(1);
+    const auto bars = view.bars({320, 284});
+    ASSERT_TRUE(bars.size() == 36u || bars.size() == 37u) << bars.size();
+    EXPECT_DOUBLE_EQ(halfLength(bars.front()), 0.5) << "no envelope at the edge";
+    double tallest = 0;
+    for (const auto& bar : bars) tallest = std::max(tallest, halfLength(bar));
+    EXPECT_LE(tallest, 70.0 + 1e-4);
+    // x = 160 is bar 18: scaling 1 and cos(5π) = -1 give 138 × 70/138.
+    EXPECT_NEAR(bars[18].x1(), 160, 1e-9);
+    EXPECT_NEAR(halfLength(bars[18]), 70.0, 1e-3);
+    // Bar 9 at x = 80: scaling 0.75, cos(2.5π) ≈ 0.
+    EXPECT_NEAR(halfLength(bars[9]), 0.5, 1e-3);
+}
+
+TEST(WaveFormView, LevelBelowIdleAmplitudeDrawsIdle) {
+    QELWaveFormView quiet, idle;
+    idle.idleAmplitude = 0.4;
+    idle.updateWithLevel(0.1);
+    EXPECT_DOUBLE_EQ(idle.amplitude, 0.4);
+    quiet.updateWithLevel(0.4);
+    const auto a = idle.bars({320, 284}), b = quiet.bars({320, 284});
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i) EXPECT_EQ(a[i], b[i]);
+}
+
+TEST(WaveFormView, PhaseShiftAccumulatesAndZeroWidthDrawsNothing) {
+    QELWaveFormView view;
+    view.phaseShift = 0.25f;
+    view.updateWithLevel(0.5);
+    view.updateWithLevel(0.5);
+    EXPECT_FLOAT_EQ(view.phase(), 0.5f);
+    EXPECT_TRUE(view.bars({0, 100}).empty());
+}
+
+TEST(WaveFormView, FillsABackgroundColourBeforeTheBars) {
+    QELWaveFormView view;
+    view.resize(320, 284);
+    view.setBackgroundColor(Qt::blue);
+    view.updateWithLevel(1);
+    const QImage image = view.grab().toImage();
+    EXPECT_EQ(image.pixelColor(2, 2).rgb(), QColor(Qt::blue).rgb());
+    EXPECT_EQ(image.pixelColor(160, 142).rgb(), platform::Color::c9().rgb());
+}
+
+}  // namespace

@@ -1,0 +1,106 @@
+#include "ui/board/QELSoundEffectListViewController.h"
+
+#include "core/playback/QELSoundEffectPlayer.h"
+#include "foundation/DebugLog.h"
+#include "foundation/Fatal.h"
+#include "foundation/RunLoop.h"
+#include "ui/statistics/QELStatistics.h"
+
+using namespace platform;
+
+CollectionReusableView*
+QELSoundEffectListCollectionViewDataSource::viewForSupplementaryElementOfKind(
+    CollectionView& collectionView, const std::string& kind, const IndexPath& indexPath) {
+    const auto title = dataProvider()->titleForSection(indexPath.section);
+    auto* header = dynamic_cast<QELSoundEffectCollecionHeaderView*>(
+        collectionView.dequeueReusableSupplementaryView(kind, kSoundEffectHeaderIdentifier,
+                                                        indexPath));
+    if (!header) fatal("Error supplementry type");
+    header->configWithItem(title.value_or(std::string()));
+    return header;
+}
+
+CollectionViewFlowLayout QELSoundEffectListViewController::layoutForWidth(double width) {
+    CollectionViewFlowLayout layout;
+    layout.headerReferenceSize = QSizeF(width, 2 * 15 + 14);
+    layout.sectionInset = QMarginsF(15, 0, 15, 15);
+    layout.minimumInteritemSpacing = 15;
+    layout.minimumLineSpacing = 15;
+    layout.itemSize = QSizeF((width - 30 - 30) / 3, 36);
+    return layout;
+}
+
+QELSoundEffectListViewController::QELSoundEffectListViewController(
+    std::shared_ptr<QELSoundEffectListViewModel> viewModel)
+    : CollectionViewController(layoutForWidth(screenWidth())), viewModel_(std::move(viewModel)) {
+    setTitle(QStringLiteral("声匣"));
+}
+
+QELSoundEffectListViewController::~QELSoundEffectListViewController() {
+    recordObserver_.reset();
+    // The model may outlive the screen; its callback must not reach it.
+    if (viewModel_) viewModel_->setPlayStopped({});
+    dataSource_.reset();
+}
+
+void QELSoundEffectListViewController::viewDidLoad() {
+    CollectionViewController::viewDidLoad();
+    clearsSelectionOnViewWillAppear = false;
+    CollectionView* cv = collectionView();
+    cv->registerCellClass<QELSoundEffectCollectionViewCell>(kSoundEffectCellIdentifier);
+    cv->registerSupplementaryClass<QELSoundEffectCollecionHeaderView>(
+        kCollectionElementKindSectionHeader, kSoundEffectHeaderIdentifier);
+    cv->setBackgroundColor(Qt::transparent);
+    cv->setDelegate(this);
+
+    auto [provider, error] = viewModel_->loadDataSync();
+    if (!provider) fatal("the board's data provider is missing");
+    auto self = std::static_pointer_cast<QELSoundEffectListViewController>(shared_from_this());
+    dataSource_ = std::make_unique<QELSoundEffectListCollectionViewDataSource>(
+        cv, provider, std::weak_ptr<QELDataSourceDelegate<QELSoundEffect::Ref>>(self));
+
+    std::weak_ptr<QELSoundEffectListViewController> weak = self;
+    viewModel_->setPlayStopped([weak](QELSoundEffectPlayController&, const IndexPath& indexPath) {
+        if (auto controller = weak.lock())
+            controller->collectionView()->deselectItemAtIndexPath(indexPath, true);
+    });
+    recordObserver_ = NotificationCenter::defaultCenter().addObserver(
+        QELSoundEffectPlayer::SoundEffectPlayerDidStoppedNotification, nullptr, RunLoop::main(),
+        [weak](const Notification&) {
+            auto controller = weak.lock();
+            if (!controller) return;
+            if (auto playing = controller->viewModel_->playingIndexPath())
+                controller->collectionView()->deselectItemAtIndexPath(*playing, false);
+        });
+}
+
+void QELSoundEffectListViewController::viewDidLayoutSubviews() {
+    // Three buttons to a row at any width.
+    CollectionView* cv = collectionView();
+    const CollectionViewFlowLayout layout = layoutForWidth(cv->width());
+    if (layout.itemSize == cv->collectionViewLayout().itemSize) return;
+    cv->collectionViewLayout() = layout;
+    cv->invalidateLayout();
+}
+
+std::string QELSoundEffectListViewController::cellIdentifierForObject(const QELSoundEffect::Ref&) {
+    return kSoundEffectCellIdentifier;
+}
+
+std::optional<std::string> QELSoundEffectListViewController::supplementaryIdentifierForObject(
+    const QELSoundEffect::Ref&) {
+    return std::nullopt;
+}
+
+void QELSoundEffectListViewController::didSelectItemAtIndexPath(CollectionView&,
+                                                                const IndexPath& indexPath) {
+    AudioError error;
+    const bool started = viewModel_->playOrStopAtIndexPath(indexPath, &error);
+    if (!error.message.empty()) {
+#ifndef NDEBUG
+        QEL_DEBUG_ERROR("play failed at " + indexPath.description() + ": " + error.message);
+#endif
+        return;
+    }
+    if (started) QELStatisticsSink::shared().event(kEventPlaySound);
+}

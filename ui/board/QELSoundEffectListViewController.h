@@ -1,0 +1,56 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "core/playback/QELSoundEffectListViewModel.h"
+#include "foundation/NotificationCenter.h"
+#include "ui/board/QELCollectionViewDataSource.h"
+#include "ui/board/QELSoundEffectCollectionViewCell.h"
+
+inline constexpr const char* kSoundEffectCellIdentifier = "SoundEffectCollectionViewCell";
+inline constexpr const char* kSoundEffectHeaderIdentifier = "SoundEffectCollectionViewHeader";
+
+// The board's data source: the catalogue's cells with a header per category.
+class QELSoundEffectListCollectionViewDataSource
+    : public QELCollectionViewDataSource<QELSoundEffectCollectionViewCell,
+                                         QELSoundEffectListDataProvider> {
+public:
+    using QELCollectionViewDataSource::QELCollectionViewDataSource;
+    platform::CollectionReusableView* viewForSupplementaryElementOfKind(
+        platform::CollectionView& collectionView, const std::string& kind,
+        const platform::IndexPath& indexPath) override;
+};
+
+// The board: the catalogue as pill buttons, three to a row under category
+// headers. A tap plays; the playing button stays selected until its sound
+// stops, however it stops.
+class QELSoundEffectListViewController : public platform::CollectionViewController,
+                                         public platform::CollectionViewDelegate,
+                                         public QELDataSourceDelegate<QELSoundEffect::Ref> {
+public:
+    explicit QELSoundEffectListViewController(
+        std::shared_ptr<QELSoundEffectListViewModel> viewModel);
+    ~QELSoundEffectListViewController() override;
+
+    void viewDidLoad() override;
+    void viewDidLayoutSubviews() override;
+
+    std::string cellIdentifierForObject(const QELSoundEffect::Ref& object) override;
+    std::optional<std::string> supplementaryIdentifierForObject(
+        const QELSoundEffect::Ref& object) override;
+    void didSelectItemAtIndexPath(platform::CollectionView& collectionView,
+                                  const platform::IndexPath& indexPath) override;
+
+    const std::shared_ptr<QELSoundEffectListViewModel>& viewModel() const { return viewModel_; }
+    QELSoundEffectListCollectionViewDataSource* dataSource() const { return dataSource_.get(); }
+
+    // The board's flow layout for a screen `width` points wide.
+    static platform::CollectionViewFlowLayout layoutForWidth(double width);
+
+private:
+    platform::NotificationToken recordObserver_;
+    std::shared_ptr<QELSoundEffectListViewModel> viewModel_;
+    std::unique_ptr<QELSoundEffectListCollectionViewDataSource> dataSource_;
+};

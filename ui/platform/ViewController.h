@@ -1,0 +1,130 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/platform/Control.h"
+
+namespace platform {
+
+class NavigationController;
+
+// A button of a navigation bar.
+struct BarButtonItem {
+    QString title;
+    QString imageName;  // an image of the resources, when not empty
+    std::function<void()> action;
+};
+
+// What a navigation bar shows for the controller on top of it.
+struct NavigationItem {
+    std::shared_ptr<BarButtonItem> leftBarButtonItem;
+    std::shared_ptr<BarButtonItem> rightBarButtonItem;
+};
+
+// A screen: owns its root view, created on first use, and hears when it
+// appears and disappears. Controllers are shared; callbacks hold them weakly.
+class ViewController : public std::enable_shared_from_this<ViewController> {
+public:
+    ViewController();
+    virtual ~ViewController();
+    ViewController(const ViewController&) = delete;
+    ViewController& operator=(const ViewController&) = delete;
+
+    // The root view; loads it (loadView, viewDidLoad) on first call.
+    QWidget* view();
+    bool isViewLoaded() const { return view_ != nullptr; }
+
+    virtual void loadView();
+    virtual void viewDidLoad() {}
+    // Overrides call these base versions: they run the page hooks.
+    virtual void viewWillAppear(bool animated);
+    virtual void viewDidAppear(bool animated);
+    virtual void viewWillDisappear(bool animated);
+    virtual void viewDidDisappear(bool animated);
+    // The root view has its new size.
+    virtual void viewDidLayoutSubviews() {}
+
+    const QString& title() const { return title_; }
+    void setTitle(const QString& title);
+    NavigationItem& navigationItem() { return navigationItem_; }
+    NavigationController* navigationController() const { return navigationController_; }
+
+    // Shows `controller` over the window, sliding up, then calls `completion`.
+    void presentViewController(std::shared_ptr<ViewController> controller, bool animated,
+                               std::function<void()> completion = {});
+    // Dismisses what this controller presented (or this controller, when it
+    // was presented), sliding down, then calls `completion`.
+    void dismissViewController(bool animated, std::function<void()> completion = {});
+    ViewController* presentedViewController() const { return presented_.get(); }
+    ViewController* presentingViewController() const { return presenting_; }
+
+    // The page name the statistics report: the type's name, with the
+    // program's prefix for the program's own classes.
+    virtual std::string pageName() const;
+    virtual bool pageLogEnabled() const { return true; }
+
+    // Called after the base appearance methods have run (statistics).
+    enum class Appearance { WillAppear, DidAppear, WillDisappear, DidDisappear };
+    using AppearanceHook = std::function<void(ViewController&, Appearance)>;
+    static void setAppearanceHook(AppearanceHook hook);
+
+    // Appearance calls, bracketed so containers forward them to children.
+    void beginAppearanceTransition(bool appearing, bool animated);
+    void endAppearanceTransition();
+
+protected:
+    void setView(QWidget* view);
+    std::weak_ptr<ViewController> weakSelf() { return weak_from_this(); }
+
+private:
+    friend class NavigationController;
+    friend class Window;
+    QPointer<QWidget> view_;
+    QString title_;
+    NavigationItem navigationItem_;
+    NavigationController* navigationController_ = nullptr;
+    std::shared_ptr<ViewController> presented_;
+    ViewController* presenting_ = nullptr;
+    QPointer<QWidget> presentationLayer_;
+    enum class Transition { None, Appearing, Disappearing } transition_ = Transition::None;
+    bool transitionAnimated_ = false;
+};
+
+// The program's one window: its root controller fills it; layers above it
+// (popovers, presented screens) are children laid over the whole window.
+class Window : public QWidget {
+public:
+    static constexpr int kDefaultWidth = 375;
+    static constexpr int kDefaultHeight = 667;
+
+    Window();
+    ~Window() override;
+    // The window shown last (the application's key window).
+    static Window* main();
+
+    void setRootViewController(std::shared_ptr<ViewController> controller);
+    ViewController* rootViewController() const { return root_.get(); }
+    void setBackgroundColor(const QColor& color);
+    // A new layer over everything, as large as the window and following it.
+    QWidget* addLayer();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    std::shared_ptr<ViewController> root_;
+    bool appeared_ = false;
+};
+
+// The width layouts follow: the main window's, else the default.
+double screenWidth();
+double screenHeight();
+
+}  // namespace platform
