@@ -25,27 +25,22 @@ bool isOneOf(const std::string& name, const char* a, const char* b) {
     return name == a || name == b;
 }
 
-// The UIDs of a collection's NS.keys or NS.objects; nullopt when malformed.
-std::optional<std::vector<uint64_t>> references(const Value::Dictionary& fields, const char* key) {
-    auto it = fields.find(key);
-    const Value::Array* items = it == fields.end() ? nullptr : it->second.asArray();
-    if (!items) return std::nullopt;
-    std::vector<uint64_t> uids;
-    uids.reserve(items->size());
-    for (const Value& item : *items) {
-        if (!item.isUid()) return std::nullopt;
-        uids.push_back(item.asUid()->value);
-    }
-    return uids;
-}
+const std::string kClassKey = "$class";
+const std::string kObjectsKey = "NS.objects";
+const std::vector<std::string> kDateClass{"NSDate", "NSObject"};
+const std::vector<std::string> kArrayClass{"NSArray", "NSObject"};
+const std::vector<std::string> kDictionaryClass{"NSDictionary", "NSObject"};
 
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // KeyedArchiver
 
-KeyedArchiver::KeyedArchiver() {
-    objects_.emplace_back(kNull);
+KeyedArchiver::KeyedArchiver()
+    : builder_(PropertyList::Format::Binary),
+      objects_((builder_.add(builder_.top(), "$archiver", kArchiverName),
+                builder_.addArray(builder_.top(), "$objects"))) {
+    append(kNull);
 }
 
 std::optional<std::vector<uint8_t>> KeyedArchiver::archivedDataWithRootObject(const Value& root,
@@ -60,15 +55,11 @@ std::optional<std::vector<uint8_t>> KeyedArchiver::archivedDataWithRootObject(co
         if (error) *error = "keyed archive: " + archiver.error_;
         return std::nullopt;
     }
-    Value::Dictionary plist{
-        {"$archiver", kArchiverName},
-        {"$version", kArchiveVersion},
-        {"$top", Value::Dictionary{{"root", reference(top)}}},
-        {"$objects", std::move(archiver.objects_)},
-    };
+    PropertyList::Builder& builder = archiver.builder_;
+    builder.add(builder.addDictionary(builder.top(), "$top"), "root", reference(top));
+    builder.add(builder.top(), "$version", kArchiveVersion);
     std::string why;
-    auto bytes =
-        PropertyList::serialize(Value(std::move(plist)), PropertyList::Format::Binary, &why);
+    auto bytes = builder.result(&why);
     if (!bytes && error) *error = "keyed archive: " + why;
     return bytes;
 }
@@ -77,120 +68,132 @@ void KeyedArchiver::fail(std::string message) {
     if (error_.empty()) error_ = std::move(message);
 }
 
-uint64_t KeyedArchiver::append(Value entry) {
-    objects_.push_back(std::move(entry));
-    return objects_.size() - 1;
+uint64_t KeyedArchiver::append(const Value& entry) {
+    builder_.append(objects_, entry);
+    return objectCount_++;
+}
+
+// Containers take their entry before encoding what they hold, so an object
+// precedes its members, as other archivers lay them out.
+KeyedArchiver::Container* KeyedArchiver::appendDictionary(uint64_t* uid) {
+    *uid = objectCount_++;
+    return builder_.appendDictionary(objects_);
 }
 
 uint64_t KeyedArchiver::classReference(const std::vector<std::string>& hierarchy) {
     auto [it, inserted] = classes_.try_emplace(hierarchy.front(), 0);
     if (inserted) {
-        Value::Array chain(hierarchy.begin(), hierarchy.end());
-        it->second = append(
-            Value::Dictionary{{"$classname", hierarchy.front()}, {"$classes", std::move(chain)}});
+        uint64_t uid;
+        Container* entry = appendDictionary(&uid);
+        builder_.add(entry, "$classname", hierarchy.front());
+        builder_.add(entry, "$classes", Value::Array(hierarchy.begin(), hierarchy.end()));
+        it->second = uid;
     }
     return it->second;
 }
 
+uint64_t KeyedArchiver::encodeString(const std::string& string) {
+    auto [it, inserted] = strings_.try_emplace(string, 0);
+    if (inserted) it->second = append(string);
+    return it->second;
+}
+
 uint64_t KeyedArchiver::encode(const Value& value) {
-    if (!error_.empty()) return 0;
+    if (failed()) return 0;
     if (depth_ >= kMaxDepth) {
         fail("objects nested too deeply");
         return 0;
     }
-    // Containers reserve their entry first, so an object precedes what it
-    // holds, as other archivers lay them out.
     struct Nesting {
         int& depth;
         explicit Nesting(int& d) : depth(++d) {}
         ~Nesting() { --depth; }
     } nesting(depth_);
 
+    uint64_t self = 0;
     switch (value.type()) {
         case Value::Type::Null:
             return 0;
-        case Value::Type::String: {
-            auto [it, inserted] = strings_.try_emplace(*value.asString(), 0);
-            if (inserted) it->second = append(value);
-            return it->second;
-        }
+        case Value::Type::String:
+            return encodeString(*value.asString());
         case Value::Type::Integer:
         case Value::Type::Real:
         case Value::Type::Bool:
         case Value::Type::Data:
             return append(value);
         case Value::Type::Date: {
-            const uint64_t self = append(Value());
-            objects_[self] =
-                Value::Dictionary{{"NS.time", value.asDate()->secondsSinceReferenceDate},
-                                  {"$class", reference(classReference({"NSDate", "NSObject"}))}};
+            Container* entry = appendDictionary(&self);
+            builder_.add(entry, "NS.time", value.asDate()->secondsSinceReferenceDate);
+            builder_.add(entry, kClassKey, reference(classReference(kDateClass)));
             return self;
         }
         case Value::Type::Array: {
-            const uint64_t self = append(Value());
-            Value::Array refs;
-            refs.reserve(value.asArray()->size());
-            for (const Value& item : *value.asArray()) refs.push_back(reference(encode(item)));
-            objects_[self] =
-                Value::Dictionary{{"NS.objects", std::move(refs)},
-                                  {"$class", reference(classReference({"NSArray", "NSObject"}))}};
+            Container* entry = appendDictionary(&self);
+            Container* refs = builder_.addArray(entry, kObjectsKey);
+            for (const Value& item : *value.asArray()) {
+                builder_.append(refs, reference(encode(item)));
+            }
+            builder_.add(entry, kClassKey, reference(classReference(kArrayClass)));
             return self;
         }
         case Value::Type::Dictionary: {
-            const uint64_t self = append(Value());
-            Value::Array keys, values;
+            Container* entry = appendDictionary(&self);
+            Container* keys = builder_.addArray(entry, "NS.keys");
+            Container* values = builder_.addArray(entry, kObjectsKey);
             for (const auto& [key, item] : *value.asDictionary()) {
-                keys.push_back(reference(encode(Value(key))));
-                values.push_back(reference(encode(item)));
+                builder_.append(keys, reference(encodeString(key)));
+                builder_.append(values, reference(encode(item)));
             }
-            objects_[self] = Value::Dictionary{
-                {"NS.keys", std::move(keys)},
-                {"NS.objects", std::move(values)},
-                {"$class", reference(classReference({"NSDictionary", "NSObject"}))}};
+            builder_.add(entry, kClassKey, reference(classReference(kDictionaryClass)));
             return self;
         }
         case Value::Type::Uid:
             fail("a UID cannot be archived");
             return 0;
         case Value::Type::Object:
-            break;
+            return encodeObject(*value.asObjectRef());
     }
+    return 0;
+}
 
-    const ObjectRef& object = *value.asObjectRef();
+uint64_t KeyedArchiver::encodeObject(const ObjectRef& object) {
     if (!object) return 0;
     if (auto it = encodedObjects_.find(object.get()); it != encodedObjects_.end()) {
-        if (encoding_.count(object.get())) fail("an object refers back to itself");
-        return it->second;
+        if (it->second.encoding) fail("an object refers back to itself");
+        return it->second.uid;
     }
     const Coding* coding = dynamic_cast<const Coding*>(object.get());
     if (!coding) {
         fail("an object that is not Coding cannot be archived");
         return 0;
     }
-    std::vector<std::string> hierarchy = coding->archiveClassHierarchy();
+    const std::vector<std::string> hierarchy = coding->archiveClassHierarchy();
     if (hierarchy.empty() || hierarchy.front().empty()) {
         fail("an archived object needs a class name");
         return 0;
     }
-    const uint64_t self = append(Value());
-    encodedObjects_.emplace(object.get(), self);
-    encoding_.insert(object.get());
-    fieldStack_.emplace_back();
+    uint64_t self;
+    Container* fields = appendDictionary(&self);
+    // A reference, unlike an iterator, survives the map growing meanwhile.
+    Encoded& encoded = encodedObjects_.emplace(object.get(), Encoded{self, true}).first->second;
+    fieldStack_.push_back(fields);
     coding->encodeWithCoder(*this);
-    Value::Dictionary fields = std::move(fieldStack_.back());
     fieldStack_.pop_back();
-    encoding_.erase(object.get());
-    fields["$class"] = reference(classReference(hierarchy));
-    objects_[self] = std::move(fields);
+    encoded.encoding = false;
+    builder_.add(fields, kClassKey, reference(classReference(hierarchy)));
     return self;
 }
 
-void KeyedArchiver::setField(const std::string& key, Value value) {
+void KeyedArchiver::setField(const std::string& key, const Value& value) {
     if (fieldStack_.empty()) {
         fail("encoding outside encodeWithCoder");
         return;
     }
-    fieldStack_.back()[escapedKey(key)] = std::move(value);
+    if (key.empty() || key[0] != '$') {
+        builder_.add(fieldStack_.back(), key, value);
+    } else {
+        builder_.add(fieldStack_.back(), escapedKey(key), value);
+    }
 }
 
 void KeyedArchiver::encodeObject(const Value& value, const std::string& key) {
@@ -213,8 +216,9 @@ void KeyedArchiver::encodeDouble(double value, const std::string& key) {
 // ---------------------------------------------------------------------------
 // KeyedUnarchiver
 
-KeyedUnarchiver::KeyedUnarchiver(const Value::Array& objects, const ClassTable& classes)
-    : objects_(objects), classes_(classes) {}
+KeyedUnarchiver::KeyedUnarchiver(const PropertyList::Document& document,
+                                 std::vector<const Node*> objects, const ClassTable& classes)
+    : document_(document), objects_(std::move(objects)), classes_(classes) {}
 
 std::optional<Value> KeyedUnarchiver::unarchiveObjectWithData(const std::vector<uint8_t>& data,
                                                               const ClassTable& classes,
@@ -224,21 +228,28 @@ std::optional<Value> KeyedUnarchiver::unarchiveObjectWithData(const std::vector<
         return std::nullopt;
     };
     std::string why;
-    const std::optional<Value> plist = PropertyList::parse(data, &why);
+    const std::optional<PropertyList::Document> plist = PropertyList::Document::parse(data, &why);
     if (!plist) return damaged(why);
-    const Value* archiver = plist->find("$archiver");
-    if (!archiver || !archiver->asString() || *archiver->asString() != kArchiverName) {
+    const Node* top = plist->root();
+    const Node* archiver = plist->member(top, "$archiver");
+    const std::optional<Value> name = archiver && plist->type(archiver) == Value::Type::String
+                                          ? plist->value(archiver)
+                                          : std::nullopt;
+    if (!name || *name->asString() != kArchiverName) {
         return damaged("not an NSKeyedArchiver archive");
     }
-    const Value* top = plist->find("$top");
-    const Value* root = top ? top->find("root") : nullptr;
-    if (!root || !root->isUid()) return damaged("no root reference in $top");
-    const Value* objects = plist->find("$objects");
-    if (!objects || !objects->isArray()) return damaged("no $objects array");
+    const Node* topObjects = plist->member(top, "$top");
+    const Node* root = topObjects ? plist->member(topObjects, "root") : nullptr;
+    const std::optional<uint64_t> rootUid = root ? plist->uid(root) : std::nullopt;
+    if (!rootUid) return damaged("no root reference in $top");
+    const Node* objects = plist->member(top, "$objects");
+    if (!objects || plist->type(objects) != Value::Type::Array) {
+        return damaged("no $objects array");
+    }
 
-    KeyedUnarchiver unarchiver(*objects->asArray(), classes);
+    KeyedUnarchiver unarchiver(*plist, plist->elements(objects), classes);
     uint64_t size = 0;
-    Value value = unarchiver.decode(root->asUid()->value, &size);
+    Value value = unarchiver.decode(*rootUid, &size);
     if (unarchiver.failed()) return damaged(unarchiver.error_);
     return value;
 }
@@ -254,6 +265,13 @@ bool KeyedUnarchiver::charge(uint64_t size) {
         return false;
     }
     return true;
+}
+
+std::optional<Value> KeyedUnarchiver::valueOf(const Node* node) {
+    std::string why;
+    std::optional<Value> value = document_.value(node, &why);
+    if (!value) fail(why);
+    return value;
 }
 
 // The decoded value stays in its slot; callers copy it where it goes, and
@@ -289,49 +307,49 @@ const Value& KeyedUnarchiver::decode(uint64_t uid, uint64_t* size) {
     return slot.value;
 }
 
-Value KeyedUnarchiver::decodeEntry(const Value& entry, uint64_t* size) {
-    switch (entry.type()) {
+Value KeyedUnarchiver::decodeEntry(const Node* entry, uint64_t* size) {
+    const Value::Type type = document_.type(entry);
+    switch (type) {
         case Value::Type::String:
-            *size = 1 + entry.asString()->size() / 64;
-            return entry;
         case Value::Type::Data:
-            *size = 1 + entry.asData()->size() / 64;
-            return entry;
         case Value::Type::Integer:
         case Value::Type::Real:
         case Value::Type::Bool:
-        case Value::Type::Date:
-            return entry;
+        case Value::Type::Date: {
+            std::optional<Value> value = valueOf(entry);
+            if (!value) return Value();
+            if (const std::string* s = value->asString()) *size = 1 + s->size() / 64;
+            if (const Value::Data* d = value->asData()) *size = 1 + d->size() / 64;
+            return std::move(*value);
+        }
         case Value::Type::Dictionary:
             break;
         default:
-            fail(std::string("an archived object cannot be a plain ") + typeName(entry.type()));
+            fail(std::string("an archived object cannot be a plain ") + typeName(type));
             return Value();
     }
 
-    const Value::Dictionary& fields = *entry.asDictionary();
-    const Value* classRef = entry.find("$class");
-    if (!classRef || !classRef->isUid()) {
+    const Node* classRef = document_.member(entry, "$class");
+    const std::optional<uint64_t> classUid = classRef ? document_.uid(classRef) : std::nullopt;
+    if (!classUid) {
         fail("an archived object has no $class");
         return Value();
     }
-    const uint64_t classUid = classRef->asUid()->value;
-    const Value* classEntry = classUid < objects_.size() ? &objects_[classUid] : nullptr;
-    const Value* className = classEntry ? classEntry->find("$classname") : nullptr;
-    if (!className || !className->isString()) {
+    const std::string* className = classNameOf(*classUid);
+    if (!className) {
         fail("an archived object's $class is not a class description");
         return Value();
     }
-    const std::string& name = *className->asString();
+    const std::string& name = *className;
 
-    if (std::optional<Value> v = decodePlatformClass(name, fields, size)) return *v;
+    if (std::optional<Value> v = decodePlatformClass(name, entry, size)) return *v;
 
     auto factory = classes_.find(name);
     if (factory == classes_.end()) {
         QEL_DEBUG_ERROR("keyed archive: no class " + name + "; decoded as null");
         return Value();
     }
-    frames_.push_back(Frame{&fields, &name});
+    frames_.push_back(Frame{entry, &name});
     struct Pop {
         std::vector<Frame>& frames;
         ~Pop() { frames.pop_back(); }
@@ -341,13 +359,45 @@ Value KeyedUnarchiver::decodeEntry(const Value& entry, uint64_t* size) {
     return object ? Value(std::move(object)) : Value();
 }
 
+// Many objects share a class entry: its name is read once.
+const std::string* KeyedUnarchiver::classNameOf(uint64_t uid) {
+    auto [it, inserted] = classNames_.try_emplace(uid);
+    if (inserted) {
+        const Node* entry = uid < objects_.size() ? objects_[uid] : nullptr;
+        const Node* name = entry ? document_.member(entry, "$classname") : nullptr;
+        if (name && document_.type(name) == Value::Type::String) {
+            if (std::optional<Value> v = valueOf(name)) it->second = std::move(*v->asString());
+        }
+    }
+    return it->second ? &*it->second : nullptr;
+}
+
+// The UIDs of a collection's NS.keys or NS.objects; nullopt when malformed.
+std::optional<std::vector<uint64_t>> KeyedUnarchiver::references(const Node* fields,
+                                                                 const char* key) {
+    const Node* items = document_.member(fields, key);
+    if (!items || document_.type(items) != Value::Type::Array) return std::nullopt;
+    const std::vector<const Node*> elements = document_.elements(items);
+    std::vector<uint64_t> uids;
+    uids.reserve(elements.size());
+    for (const Node* item : elements) {
+        const std::optional<uint64_t> uid = document_.uid(item);
+        if (!uid) return std::nullopt;
+        uids.push_back(*uid);
+    }
+    return uids;
+}
+
 // The platform's own classes; nullopt for any other class.
 std::optional<Value> KeyedUnarchiver::decodePlatformClass(const std::string& name,
-                                                          const Value::Dictionary& fields,
-                                                          uint64_t* size) {
-    auto member = [&](const char* key) -> const Value* {
-        auto it = fields.find(key);
-        return it == fields.end() ? nullptr : &it->second;
+                                                          const Node* fields, uint64_t* size) {
+    // The member `key` when it has one of the types, converted.
+    auto member = [&](const char* key, Value::Type type,
+                      Value::Type other = Value::Type::Null) -> std::optional<Value> {
+        const Node* node = document_.member(fields, key);
+        const Value::Type actual = node ? document_.type(node) : Value::Type::Null;
+        if (!node || (actual != type && actual != other)) return std::nullopt;
+        return valueOf(node);
     };
     auto malformed = [&]() {
         fail("a malformed " + name);
@@ -355,20 +405,20 @@ std::optional<Value> KeyedUnarchiver::decodePlatformClass(const std::string& nam
     };
     if (name == "NSNull") return Value();
     if (isOneOf(name, "NSString", "NSMutableString")) {
-        const Value* s = member("NS.string");
-        if (!s || !s->isString()) return malformed();
+        std::optional<Value> s = member("NS.string", Value::Type::String);
+        if (!s) return malformed();
         *size = 1 + s->asString()->size() / 64;
-        return *s;
+        return s;
     }
     if (isOneOf(name, "NSData", "NSMutableData")) {
-        const Value* d = member("NS.data");
-        if (!d || !d->isData()) return malformed();
+        std::optional<Value> d = member("NS.data", Value::Type::Data);
+        if (!d) return malformed();
         *size = 1 + d->asData()->size() / 64;
-        return *d;
+        return d;
     }
     if (name == "NSDate") {
-        const Value* t = member("NS.time");
-        if (!t || !t->isNumber()) return malformed();
+        std::optional<Value> t = member("NS.time", Value::Type::Real, Value::Type::Integer);
+        if (!t) return malformed();
         return Value(Date{*t->asReal()});
     }
     if (isOneOf(name, "NSArray", "NSMutableArray")) {
@@ -405,11 +455,13 @@ std::optional<Value> KeyedUnarchiver::decodePlatformClass(const std::string& nam
     return std::nullopt;
 }
 
-const Value* KeyedUnarchiver::field(const std::string& key) const {
+const KeyedUnarchiver::Node* KeyedUnarchiver::field(const std::string& key) const {
     if (frames_.empty()) return nullptr;
-    const Value::Dictionary& fields = *frames_.back().fields;
-    auto it = fields.find(escapedKey(key));
-    return it == fields.end() ? nullptr : &it->second;
+    const Node* fields = frames_.back().fields;
+    // No stored key holds a NUL, where the lookup would cut this one short.
+    if (key.find('\0') != std::string::npos) return nullptr;
+    if (key.empty() || key[0] != '$') return document_.member(fields, key.c_str());
+    return document_.member(fields, escapedKey(key).c_str());
 }
 
 const std::string& KeyedUnarchiver::className() const {
@@ -422,21 +474,26 @@ bool KeyedUnarchiver::containsValueForKey(const std::string& key) const {
 }
 
 Value KeyedUnarchiver::decodeObjectForKey(const std::string& key) {
-    const Value* v = field(key);
-    if (!v || !v->isUid()) return Value();
+    const Node* v = field(key);
+    const std::optional<uint64_t> uid = v ? document_.uid(v) : std::nullopt;
+    if (!uid) return Value();
     uint64_t size = 0;
-    return decode(v->asUid()->value, &size);
+    return decode(*uid, &size);
 }
 
 // A number or bool stored inline, or referenced as a plain entry.
-std::optional<Value> KeyedUnarchiver::numberForKey(const std::string& key) const {
-    const Value* v = field(key);
-    if (v && v->isUid()) {
-        const uint64_t uid = v->asUid()->value;
-        v = uid > 0 && uid < objects_.size() ? &objects_[uid] : nullptr;
+std::optional<Value> KeyedUnarchiver::numberForKey(const std::string& key) {
+    const Node* v = field(key);
+    if (v && document_.type(v) == Value::Type::Uid) {
+        const std::optional<uint64_t> uid = document_.uid(v);
+        v = uid && *uid > 0 && *uid < objects_.size() ? objects_[*uid] : nullptr;
     }
-    if (!v || !(v->isNumber() || v->isBool())) return std::nullopt;
-    return *v;
+    if (!v) return std::nullopt;
+    const Value::Type type = document_.type(v);
+    if (type != Value::Type::Integer && type != Value::Type::Real && type != Value::Type::Bool) {
+        return std::nullopt;
+    }
+    return valueOf(v);
 }
 
 std::optional<int64_t> KeyedUnarchiver::decodeInt64ForKey(const std::string& key) {

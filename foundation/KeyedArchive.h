@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
+#include "foundation/PropertyList.h"
 #include "foundation/Value.h"
 
 // The platform's keyed archive: a binary property list
@@ -54,19 +54,32 @@ public:
     static constexpr int kMaxDepth = 256;
 
 private:
+    using Container = PropertyList::Builder::Container;
+    struct Encoded {
+        uint64_t uid;
+        bool encoding;  // its encodeWithCoder is running
+    };
+
     KeyedArchiver();
     uint64_t encode(const Value& value);
-    uint64_t append(Value entry);
+    uint64_t encodeString(const std::string& string);
+    uint64_t encodeObject(const ObjectRef& object);
+    uint64_t append(const Value& entry);
+    Container* appendDictionary(uint64_t* uid);
     uint64_t classReference(const std::vector<std::string>& hierarchy);
-    void setField(const std::string& key, Value value);
+    void setField(const std::string& key, const Value& value);
+    bool failed() const { return !error_.empty() || builder_.failed(); }
     void fail(std::string message);
 
-    Value::Array objects_;
-    std::vector<Value::Dictionary> fieldStack_;  // objects whose encodeWithCoder runs
+    // The archive is written as it is encoded: the $objects array grows
+    // in the property list itself.
+    PropertyList::Builder builder_;
+    Container* objects_;
+    uint64_t objectCount_ = 0;
+    std::vector<Container*> fieldStack_;  // objects whose encodeWithCoder runs
     std::unordered_map<std::string, uint64_t> strings_;
     std::unordered_map<std::string, uint64_t> classes_;
-    std::unordered_map<const Object*, uint64_t> encodedObjects_;
-    std::unordered_set<const Object*> encoding_;
+    std::unordered_map<const Object*, Encoded> encodedObjects_;
     int depth_ = 0;
     std::string error_;
 };
@@ -115,30 +128,39 @@ public:
     static constexpr uint64_t kMaxCopiedSize = uint64_t{1} << 18;
 
 private:
+    using Node = PropertyList::Document::Node;
     struct Slot {
         bool done = false;  // false while it is being decoded
         Value value;
         uint64_t size = 0;
     };
     struct Frame {
-        const Value::Dictionary* fields;
+        const Node* fields;
         const std::string* className;
     };
 
-    KeyedUnarchiver(const Value::Array& objects, const ClassTable& classes);
+    KeyedUnarchiver(const PropertyList::Document& document, std::vector<const Node*> objects,
+                    const ClassTable& classes);
     const Value& decode(uint64_t uid, uint64_t* size);
-    Value decodeEntry(const Value& entry, uint64_t* size);
-    std::optional<Value> decodePlatformClass(const std::string& className,
-                                             const Value::Dictionary& fields, uint64_t* size);
-    const Value* field(const std::string& key) const;
-    std::optional<Value> numberForKey(const std::string& key) const;
+    Value decodeEntry(const Node* entry, uint64_t* size);
+    const std::string* classNameOf(uint64_t uid);
+    std::optional<Value> decodePlatformClass(const std::string& className, const Node* fields,
+                                             uint64_t* size);
+    std::optional<std::vector<uint64_t>> references(const Node* fields, const char* key);
+    std::optional<Value> valueOf(const Node* node);
+    const Node* field(const std::string& key) const;
+    std::optional<Value> numberForKey(const std::string& key);
     bool charge(uint64_t size);
     void fail(std::string message);
     bool failed() const { return !error_.empty(); }
 
-    const Value::Array& objects_;
+    // The archive stays in the parsed property list; only what is decoded
+    // becomes Values.
+    const PropertyList::Document& document_;
+    const std::vector<const Node*> objects_;
     const ClassTable& classes_;
     std::unordered_map<uint64_t, Slot> slots_;
+    std::unordered_map<uint64_t, std::optional<std::string>> classNames_;  // by class entry
     std::vector<Frame> frames_;
     int depth_ = 0;
     uint64_t copiedSize_ = 0;

@@ -329,10 +329,21 @@ bool isValidUtf8(const std::string& s) {
 }
 
 std::string repairedUtf8(const char* data, size_t size) {
-    std::string out;
-    out.reserve(size);
     auto p = reinterpret_cast<const unsigned char*>(data);
     const auto end = p + size;
+    // Almost all text is valid: find the first bad byte before copying piecewise.
+    while (p < end) {
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        const size_t n = utf8SequenceLength(p, end);
+        if (n == 0) break;
+        p += n;
+    }
+    if (p == end) return std::string(data, size);
+    std::string out(data, reinterpret_cast<const char*>(p));
+    out.reserve(size + 2);
     while (p < end) {
         const size_t n = utf8SequenceLength(p, end);
         if (n == 0) {
@@ -533,16 +544,20 @@ bool toValue(plist_t node, int depth, Value& out, const ReadContext& context) {
 bool checkText(const std::string& s, const char* what, Format format, std::string* error) {
     // XML 1.0 has no way to write C0 controls other than tab and line breaks;
     // NUL would end libplist's C strings in either format.
+    bool ascii = true;
     for (char c : s) {
         const auto u = static_cast<unsigned char>(c);
-        if (u == 0 || (format == Format::Xml && u < 0x20 && c != '\t' && c != '\n' && c != '\r')) {
+        if (u >= 0x20) {
+            ascii = ascii && u < 0x80;
+        } else if (u == 0 || (format == Format::Xml && c != '\t' && c != '\n' && c != '\r')) {
             setError(error, std::string("a property list ") + what +
                                 (u == 0 ? " cannot contain NUL"
                                         : " in XML cannot contain control characters"));
             return false;
         }
     }
-    if (!isValidUtf8(s)) {
+    // Keys and most strings are ASCII; only the others need the UTF-8 walk.
+    if (!ascii && !isValidUtf8(s)) {
         setError(error, std::string("a property list ") + what + " must be valid UTF-8");
         return false;
     }
@@ -617,37 +632,70 @@ Plist toPlist(const Value& value, Format format, int depth, std::string* error) 
     return nullptr;
 }
 
-}  // namespace
+std::optional<std::vector<uint8_t>> write(plist_t root, Format format, std::string* error) {
+    CNumericLocale numeric;
+    char* bytes = nullptr;
+    uint32_t length = 0;
+    std::vector<uint8_t> out;
+    if (format == Format::Binary) {
+        plist_to_bin(root, &bytes, &length);
+        std::unique_ptr<char, BinFree> owned(bytes);
+        if (bytes) out.assign(bytes, bytes + length);
+    } else {
+        plist_to_xml(root, &bytes, &length);
+        std::unique_ptr<char, XmlFree> owned(bytes);
+        if (bytes) out.assign(bytes, bytes + length);
+    }
+    if (out.empty()) {
+        setError(error, "libplist could not write the property list");
+        return std::nullopt;
+    }
+    return out;
+}
 
-std::optional<Value> parse(const uint8_t* data, size_t size, std::string* error) {
+// libplist's tree of `data`, after the checks that keep hostile input away
+// from it.
+Plist parseTree(const uint8_t* data, size_t size, bool* xml, std::string* error) {
     if (size == 0 || !data) {
         setError(error, "empty property list");
-        return std::nullopt;
+        return nullptr;
     }
     if (size > kMaxInputSize) {
         setError(error, "property list larger than " + std::to_string(kMaxInputSize) + " bytes");
-        return std::nullopt;
+        return nullptr;
     }
     CNumericLocale numeric;
     plist_t raw = nullptr;
     const bool binary =
         size >= kBinaryMagicSize && std::memcmp(data, kBinaryMagic, kBinaryMagicSize) == 0;
     if (binary) {
-        if (!checkBinaryShape(data, size, error)) return std::nullopt;
+        if (!checkBinaryShape(data, size, error)) return nullptr;
         plist_from_bin(reinterpret_cast<const char*>(data), static_cast<uint32_t>(size), &raw);
     } else {
         // libplist's XML reader relies on a terminating NUL in places.
         const std::string text(reinterpret_cast<const char*>(data), size);
-        if (!checkXmlShape(text.data(), text.data() + text.size(), error)) return std::nullopt;
+        if (!checkXmlShape(text.data(), text.data() + text.size(), error)) return nullptr;
         plist_from_xml(text.c_str(), static_cast<uint32_t>(text.size()), &raw);
     }
-    Plist root(raw);
-    if (!root) {
-        setError(error, "malformed property list");
-        return std::nullopt;
-    }
+    if (!raw) setError(error, "malformed property list");
+    *xml = !binary;
+    return Plist(raw);
+}
+
+int depthOf(plist_t node) {
+    int depth = 0;
+    while ((node = plist_get_parent(node)) != nullptr) ++depth;
+    return depth;
+}
+
+}  // namespace
+
+std::optional<Value> parse(const uint8_t* data, size_t size, std::string* error) {
+    bool xml = false;
+    Plist root = parseTree(data, size, &xml, error);
+    if (!root) return std::nullopt;
     Value value;
-    if (!toValue(root.get(), 0, value, ReadContext{!binary, error})) return std::nullopt;
+    if (!toValue(root.get(), 0, value, ReadContext{xml, error})) return std::nullopt;
     return value;
 }
 
@@ -666,31 +714,192 @@ std::optional<Value> readFile(const std::string& path, std::string* error) {
 
 std::optional<std::vector<uint8_t>> serialize(const Value& value, Format format,
                                               std::string* error) {
-    CNumericLocale numeric;
     Plist root = toPlist(value, format, 0, error);
     if (!root) return std::nullopt;
-    char* bytes = nullptr;
-    uint32_t length = 0;
-    std::vector<uint8_t> out;
-    if (format == Format::Binary) {
-        plist_to_bin(root.get(), &bytes, &length);
-        std::unique_ptr<char, BinFree> owned(bytes);
-        if (bytes) out.assign(bytes, bytes + length);
-    } else {
-        plist_to_xml(root.get(), &bytes, &length);
-        std::unique_ptr<char, XmlFree> owned(bytes);
-        if (bytes) out.assign(bytes, bytes + length);
-    }
-    if (out.empty()) {
-        setError(error, "libplist could not write the property list");
-        return std::nullopt;
-    }
-    return out;
+    return write(root.get(), format, error);
 }
 
 bool writeFile(const std::string& path, const Value& value, Format format, std::string* error) {
     std::optional<std::vector<uint8_t>> bytes = serialize(value, format, error);
     return bytes && writeFileAtomically(path, *bytes, error);
+}
+
+// ---------------------------------------------------------------------------
+// Builder. Containers are libplist nodes, attached to their parent as soon as
+// they exist, so the top dictionary owns everything made.
+
+Builder::Builder(Format format)
+    : format_(format), top_(static_cast<Container*>(plist_new_dict())) {}
+
+Builder::~Builder() {
+    plist_free(top_);
+}
+
+Builder::Container* Builder::attach(Container* parent, const std::string* key, void* child) {
+    Plist owned(child);
+    if (!owned || !parent) return nullptr;
+    const plist_type type = plist_get_node_type(parent);
+    if (type != (key ? PLIST_DICT : PLIST_ARRAY)) {
+        setError(&error_, key ? "a property list member needs a dictionary"
+                              : "a property list element needs an array");
+        return nullptr;
+    }
+    if (key) {
+        if (!checkText(*key, "key", format_, &error_)) return nullptr;
+        plist_dict_set_item(parent, key->c_str(), owned.get());
+    } else {
+        plist_array_append_item(parent, owned.get());
+    }
+    return static_cast<Container*>(owned.release());
+}
+
+Builder::Container* Builder::attachContainer(Container* parent, const std::string* key,
+                                             bool array) {
+    if (failed() || !parent) return nullptr;
+    if (depthOf(parent) >= kMaxDepth) {
+        setError(&error_, "value nested too deeply for a property list");
+        return nullptr;
+    }
+    return attach(parent, key, array ? plist_new_array() : plist_new_dict());
+}
+
+void Builder::attachValue(Container* parent, const std::string* key, const Value& value) {
+    if (failed() || !parent) return;
+    // Only containers can pass the depth limit; the walk up is for them.
+    const bool nested = value.isArray() || value.isDictionary();
+    Plist node = toPlist(value, format_, nested ? depthOf(parent) + 1 : 1, &error_);
+    if (node) attach(parent, key, node.release());
+}
+
+Builder::Container* Builder::addArray(Container* dictionary, const std::string& key) {
+    return attachContainer(dictionary, &key, true);
+}
+
+Builder::Container* Builder::addDictionary(Container* dictionary, const std::string& key) {
+    return attachContainer(dictionary, &key, false);
+}
+
+Builder::Container* Builder::appendArray(Container* array) {
+    return attachContainer(array, nullptr, true);
+}
+
+Builder::Container* Builder::appendDictionary(Container* array) {
+    return attachContainer(array, nullptr, false);
+}
+
+void Builder::add(Container* dictionary, const std::string& key, const Value& value) {
+    attachValue(dictionary, &key, value);
+}
+
+void Builder::append(Container* array, const Value& value) {
+    attachValue(array, nullptr, value);
+}
+
+std::optional<std::vector<uint8_t>> Builder::result(std::string* error) const {
+    if (failed()) {
+        setError(error, error_);
+        return std::nullopt;
+    }
+    return write(top_, format_, error);
+}
+
+// ---------------------------------------------------------------------------
+// Document. Nodes are libplist's; types and values follow toValue.
+
+std::optional<Document> Document::parse(const std::vector<uint8_t>& bytes, std::string* error) {
+    bool xml = false;
+    Plist root = parseTree(bytes.data(), bytes.size(), &xml, error);
+    if (!root) return std::nullopt;
+    return Document(root.release(), xml);
+}
+
+Document::Document(void* root, bool xml) : root_(static_cast<Node*>(root)), xml_(xml) {}
+
+Document::Document(Document&& other) noexcept : root_(other.root_), xml_(other.xml_) {
+    other.root_ = nullptr;
+}
+
+Document::~Document() {
+    if (root_) plist_free(root_);
+}
+
+Value::Type Document::type(const Node* node) const {
+    plist_t n = const_cast<Node*>(node);
+    switch (plist_get_node_type(n)) {
+        case PLIST_BOOLEAN:
+            return Value::Type::Bool;
+        case PLIST_UINT: {
+            uint64_t u = 0;
+            plist_get_uint_val(n, &u);
+            return u > static_cast<uint64_t>(INT64_MAX) && isUnsigned128(n) ? Value::Type::Real
+                                                                            : Value::Type::Integer;
+        }
+        case PLIST_REAL:
+            return Value::Type::Real;
+        case PLIST_STRING:
+            return Value::Type::String;
+        case PLIST_DATE:
+            return Value::Type::Date;
+        case PLIST_DATA:
+            return Value::Type::Data;
+        case PLIST_UID:
+            return Value::Type::Uid;
+        case PLIST_ARRAY:
+            return Value::Type::Array;
+        case PLIST_DICT: {
+            if (!xml_ || plist_dict_get_size(n) != 1) return Value::Type::Dictionary;
+            // toValue's rule: a lone "CF$UID" holding an integer that is not negative.
+            plist_t uid = plist_dict_get_item(n, "CF$UID");
+            const bool integer = plist_get_node_type(uid) == PLIST_UINT;
+            uint64_t u = 0;
+            if (integer) plist_get_uint_val(uid, &u);
+            return integer && u <= static_cast<uint64_t>(INT64_MAX) ? Value::Type::Uid
+                                                                    : Value::Type::Dictionary;
+        }
+        case PLIST_KEY:
+        case PLIST_NONE:
+            break;
+    }
+    return Value::Type::Null;
+}
+
+const Document::Node* Document::member(const Node* dictionary, const char* key) const {
+    plist_t d = const_cast<Node*>(dictionary);
+    if (plist_get_node_type(d) != PLIST_DICT) return nullptr;
+    return static_cast<const Node*>(plist_dict_get_item(d, key));
+}
+
+std::vector<const Document::Node*> Document::elements(const Node* array) const {
+    plist_t a = const_cast<Node*>(array);
+    std::vector<const Node*> items;
+    if (plist_get_node_type(a) != PLIST_ARRAY) return items;
+    items.reserve(plist_array_get_size(a));
+    plist_array_iter it = nullptr;
+    plist_array_new_iter(a, &it);
+    std::unique_ptr<void, MallocFree> ownedIter(it);
+    for (plist_t item = nullptr;;) {
+        plist_array_next_item(a, it, &item);
+        if (!item) break;
+        items.push_back(static_cast<const Node*>(item));
+    }
+    return items;
+}
+
+std::optional<uint64_t> Document::uid(const Node* node) const {
+    if (type(node) != Value::Type::Uid) return std::nullopt;
+    uint64_t u = 0;
+    if (plist_get_node_type(const_cast<Node*>(node)) == PLIST_UID) {
+        plist_get_uid_val(const_cast<Node*>(node), &u);
+    } else {
+        plist_get_uint_val(const_cast<Node*>(member(node, "CF$UID")), &u);
+    }
+    return u;
+}
+
+std::optional<Value> Document::value(const Node* node, std::string* error) const {
+    Value out;
+    if (!toValue(const_cast<Node*>(node), 0, out, ReadContext{xml_, error})) return std::nullopt;
+    return out;
 }
 
 }  // namespace platform::PropertyList

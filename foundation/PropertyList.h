@@ -34,6 +34,40 @@ std::optional<Value> parse(const uint8_t* data, size_t size, std::string* error 
 std::optional<Value> parse(const std::vector<uint8_t>& bytes, std::string* error = nullptr);
 std::optional<Value> readFile(const std::string& path, std::string* error = nullptr);
 
+// A parsed list left in libplist's tree, for readers that visit parts of a
+// large list once (keyed archives): converting all of it to a Value first
+// costs as much again as parsing. Accepts and refuses input as parse does.
+class Document {
+public:
+    // A node of this document, valid while the document lives.
+    struct Node;
+
+    static std::optional<Document> parse(const std::vector<uint8_t>& bytes,
+                                         std::string* error = nullptr);
+    Document(Document&& other) noexcept;
+    Document& operator=(Document&&) = delete;
+    ~Document();
+
+    const Node* root() const { return root_; }
+    // The type value() gives, found without converting.
+    Value::Type type(const Node* node) const;
+    // nullptr unless `dictionary` is one and has `key`; the first of equal
+    // keys counts (parse keeps the last) and keys are compared unrepaired.
+    const Node* member(const Node* dictionary, const char* key) const;
+    // Empty unless `array` is one.
+    std::vector<const Node*> elements(const Node* array) const;
+    // value()'s number when type() is Uid.
+    std::optional<uint64_t> uid(const Node* node) const;
+    // The node and all it holds, converted as parse converts them.
+    std::optional<Value> value(const Node* node, std::string* error = nullptr) const;
+
+private:
+    Document(void* root, bool xml);
+
+    Node* root_;
+    bool xml_;
+};
+
 // Fails (nullopt + error) for values a property list cannot hold: Null,
 // Object, strings or keys with a NUL or invalid UTF-8 (in XML also other
 // control characters than tab and line breaks), dates outside the years 1 to
@@ -44,5 +78,45 @@ std::optional<std::vector<uint8_t>> serialize(const Value& value, Format format,
 // Atomic, through writeFileAtomically.
 bool writeFile(const std::string& path, const Value& value, Format format,
                std::string* error = nullptr);
+
+// Assembles a property list in place, for writers of many small objects
+// (keyed archives): a Value tree built only to be serialized would cost as
+// much again as libplist's own nodes. Values are checked and refused as
+// serialize does; the first failure is kept, later calls do nothing and
+// result() fails with it.
+class Builder {
+public:
+    // An array or dictionary of this builder, valid while the builder lives.
+    struct Container;
+
+    // The top object is an empty dictionary.
+    explicit Builder(Format format);
+    ~Builder();
+    Builder(const Builder&) = delete;
+    Builder& operator=(const Builder&) = delete;
+
+    Container* top() const { return top_; }
+    // A dictionary member replaces an earlier one of the same key (whose
+    // container, if it was one, is gone). A new container is null once the
+    // builder has failed.
+    Container* addArray(Container* dictionary, const std::string& key);
+    Container* addDictionary(Container* dictionary, const std::string& key);
+    Container* appendArray(Container* array);
+    Container* appendDictionary(Container* array);
+    void add(Container* dictionary, const std::string& key, const Value& value);
+    void append(Container* array, const Value& value);
+
+    bool failed() const { return !error_.empty(); }
+    std::optional<std::vector<uint8_t>> result(std::string* error = nullptr) const;
+
+private:
+    Container* attach(Container* parent, const std::string* key, void* child);
+    Container* attachContainer(Container* parent, const std::string* key, bool array);
+    void attachValue(Container* parent, const std::string* key, const Value& value);
+
+    Format format_;
+    Container* top_;
+    std::string error_;
+};
 
 }  // namespace platform::PropertyList

@@ -149,6 +149,42 @@ TEST(KeyedArchive, ObjectsAndValuesRoundTripWithSharingKept) {
     EXPECT_EQ(records, 2);
     EXPECT_EQ(recordClasses, 1);
     EXPECT_EQ(titles, 1);
+
+    // The same archive in XML, where a UID is a {"CF$UID": n} dictionary.
+    auto xml = platform::PropertyList::serialize(*plist, platform::PropertyList::Format::Xml);
+    ASSERT_TRUE(xml);
+    auto fromXml = KeyedUnarchiver::unarchiveObjectWithData(*xml, kClasses, &error);
+    ASSERT_TRUE(fromXml && fromXml->isArray()) << error;
+    const Value::Array& again = *fromXml->asArray();
+    ASSERT_EQ(again.size(), 5u);
+    auto x = again[0].asObject<TestRecord>();
+    ASSERT_TRUE(x && again[1].asObject<TestRecord>());
+    EXPECT_EQ(again[2], again[0]);
+    EXPECT_EQ(again[1].asObject<TestRecord>()->child, x);
+    EXPECT_EQ(std::tie(x->title, x->created, x->plays, x->favourite, x->volume, x->extra),
+              std::tie(first->title, first->created, first->plays, first->favourite, first->volume,
+                       first->extra));
+    EXPECT_EQ(again[4], Value(Date{915148800}));
+}
+
+TEST(KeyedArchiver, AKeyEncodedAgainKeepsOnlyItsLastValue) {
+    struct Twice : platform::Coding {
+        std::vector<std::string> archiveClassHierarchy() const override { return {"TestRecord"}; }
+        void encodeWithCoder(KeyedArchiver& c) const override {
+            c.encodeObject("first", "title");
+            c.encodeBool(false, "$favourite");
+            c.encodeObject("second", "title");
+            c.encodeBool(true, "$favourite");
+        }
+    };
+    // The reader takes the first of equal keys: a second entry would show.
+    auto back =
+        KeyedUnarchiver::unarchiveObjectWithData(archiveOf(std::make_shared<Twice>()), kClasses);
+    ASSERT_TRUE(back);
+    auto r = back->asObject<TestRecord>();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->title, "second");
+    EXPECT_TRUE(r->favourite);
 }
 
 TEST(KeyedArchive, ArchivingRefusesWhatCannotBeReadBack) {

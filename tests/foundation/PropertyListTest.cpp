@@ -253,3 +253,144 @@ for x in plistlib.loads(open(sys.argv[1], "rb").read()):
               "2000-12-31T23:59:58.500000\n2023-05-06T07:08:09.123456\n"
               "-9223372036854775808\n键值\n");
 }
+
+TEST(PropertyListBuilder, WritesWhatSerializeWritesForTheSameValue) {
+    for (PL::Format format : {PL::Format::Binary, PL::Format::Xml}) {
+        PL::Builder builder(format);
+        PL::Builder::Container* top = builder.top();
+        builder.add(top, "标题", "掌声 ✓");
+        builder.add(top, "replaced", Value::Array{1, 2});
+        builder.add(top, "replaced", "the last value counts");
+        PL::Builder::Container* numbers = builder.addArray(top, "numbers");
+        for (const Value& v : {Value(INT64_MIN), Value(-1), Value(0.1), Value(true)}) {
+            builder.append(numbers, v);
+        }
+        PL::Builder::Container* nested = builder.appendDictionary(builder.appendArray(numbers));
+        builder.add(nested, "uid", Uid{300});
+        builder.add(nested, "date", Date{705049689});
+        builder.add(nested, "data", Value::Data{0, 0xFF});
+        builder.add(nested, "list", Value::Array{Value::Dictionary{{"", Value::Data{}}}});
+        builder.addDictionary(top, "empty");
+
+        const Value expected(Value::Dictionary{
+            {"标题", "掌声 ✓"},
+            {"replaced", "the last value counts"},
+            {"numbers",
+             Value::Array{INT64_MIN, -1, 0.1, true,
+                          Value::Array{Value::Dictionary{
+                              {"uid", Uid{300}},
+                              {"date", Date{705049689}},
+                              {"data", Value::Data{0, 0xFF}},
+                              {"list", Value::Array{Value::Dictionary{{"", Value::Data{}}}}}}}}},
+            {"empty", Value::Dictionary{}},
+        });
+        std::string error;
+        auto bytes = builder.result(&error);
+        ASSERT_TRUE(bytes) << error;
+        EXPECT_EQ(PL::parse(*bytes), PL::parse(*PL::serialize(expected, format)));
+        EXPECT_EQ(PL::parse(*bytes), expected);
+    }
+}
+
+TEST(PropertyListBuilder, RefusesWhatSerializeRefusesAndKeepsTheFirstReason) {
+    auto reason = [](PL::Format format, auto build) {
+        PL::Builder builder(format);
+        build(builder);
+        std::string error;
+        EXPECT_FALSE(builder.result(&error));
+        return error;
+    };
+    using B = PL::Builder;
+    for (PL::Format format : {PL::Format::Binary, PL::Format::Xml}) {
+        EXPECT_NE(
+            reason(format, [](B& b) { b.add(b.top(), std::string("k\0", 2), 1); }).find("key"),
+            std::string::npos);
+        EXPECT_NE(reason(format, [](B& b) { b.append(b.addArray(b.top(), "a"), "bad\xFF"); })
+                      .find("UTF-8"),
+                  std::string::npos);
+        EXPECT_NE(reason(format, [](B& b) { b.append(b.top(), 1); }).find("array"),
+                  std::string::npos);
+        EXPECT_NE(
+            reason(format, [](B& b) { b.add(b.appendArray(b.addArray(b.top(), "a")), "k", 1); })
+                .find("dictionary"),
+            std::string::npos);
+        EXPECT_NE(reason(format, [](B& b) { b.add(b.top(), "null", Value()); }).find("null"),
+                  std::string::npos);
+    }
+    EXPECT_NE(reason(PL::Format::Xml, [](B& b) { b.add(b.top(), "bell", "\a"); }).find("control"),
+              std::string::npos);
+
+    // Later calls do nothing, null containers included, and the first reason stays.
+    const std::string first = reason(PL::Format::Binary, [](B& b) {
+        b.add(b.top(), "bad\xFF", 1);
+        B::Container* after = b.addArray(b.top(), "after");
+        EXPECT_EQ(after, nullptr);
+        b.append(after, std::string("nul\0", 4));
+        b.add(b.top(), "fine", 2);
+    });
+    EXPECT_NE(first.find("key must be valid UTF-8"), std::string::npos) << first;
+
+    // Containers count toward the nesting limit, whichever way they are made.
+    auto deepestAt = [](int depth, bool lastAsValue) {
+        B b(PL::Format::Binary);
+        B::Container* c = b.addArray(b.top(), "a");
+        for (int d = 2; d < depth; ++d) c = b.appendArray(c);
+        if (lastAsValue) {
+            b.append(c, Value::Array{});
+        } else {
+            b.appendArray(c);
+        }
+        return b.result().has_value();
+    };
+    for (bool asValue : {false, true}) {
+        EXPECT_TRUE(deepestAt(PL::kMaxDepth, asValue));
+        EXPECT_FALSE(deepestAt(PL::kMaxDepth + 1, asValue));
+    }
+}
+
+TEST(PropertyListDocument, NavigatesToWhatParseReads) {
+    for (PL::Format format : {PL::Format::Binary, PL::Format::Xml}) {
+        const Bytes bytes = *PL::serialize(sample(), format);
+        const Value parsed = *PL::parse(bytes);
+        std::string error;
+        auto doc = PL::Document::parse(bytes, &error);
+        ASSERT_TRUE(doc) << error;
+        const PL::Document::Node* root = doc->root();
+        EXPECT_EQ(doc->type(root), Value::Type::Dictionary);
+        EXPECT_EQ(doc->value(root), parsed);
+        for (const auto& [key, value] : *parsed.asDictionary()) {
+            const PL::Document::Node* node = doc->member(root, key.c_str());
+            ASSERT_TRUE(node) << key;
+            EXPECT_EQ(doc->type(node), value.type()) << key;
+            EXPECT_EQ(doc->value(node), value) << key;
+        }
+        // In XML a UID is a dictionary holding just "CF$UID".
+        EXPECT_EQ(doc->uid(doc->member(root, "uid")), 300u);
+        EXPECT_EQ(doc->uid(root), std::nullopt);
+
+        const PL::Document::Node* numbers = doc->member(root, "numbers");
+        Value::Array elements;
+        for (const PL::Document::Node* n : doc->elements(numbers)) {
+            elements.push_back(*doc->value(n));
+        }
+        EXPECT_EQ(Value(elements), *parsed.find("numbers"));
+        EXPECT_TRUE(doc->elements(root).empty());
+        EXPECT_EQ(doc->member(numbers, "0"), nullptr);
+        EXPECT_EQ(doc->member(root, "absent"), nullptr);
+    }
+    // Only a number that is not negative makes such a dictionary a UID.
+    for (const char* n : {"7", "-7"}) {
+        const Bytes xml = asBytes(std::string("<plist><array><dict><key>CF$UID</key><integer>") +
+                                  n + "</integer></dict></array></plist>");
+        auto doc = PL::Document::parse(xml);
+        ASSERT_TRUE(doc);
+        const PL::Document::Node* item = doc->elements(doc->root()).at(0);
+        EXPECT_EQ(doc->type(item), PL::parse(xml)->asArray()->at(0).type()) << n;
+        EXPECT_EQ(doc->value(item), PL::parse(xml)->asArray()->at(0)) << n;
+    }
+
+    std::string error;
+    EXPECT_FALSE(PL::Document::parse(asBytes("not a property list"), &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(PL::Document::parse(binaryList({arrayOf({1}), arrayOf({0})}))) << "cycle";
+}
