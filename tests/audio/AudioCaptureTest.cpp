@@ -13,19 +13,8 @@ TEST(AlsaFileCapture, RecordsTheDevicesInputIntoA16BitWav) {
     // Raw float32 mono at 44.1 kHz, as the stream asks the device for it.
     const std::string input = dir.file("in.raw");
     audiotest::makeTone(input, 3.0, 44100, 1, 1000, "-t f32 -e floating-point");
-    testsupport::writeText(dir.file("asoundrc"),
-                           "pcm.!default {\n"
-                           "    type file\n"
-                           "    slave.pcm { type null }\n"
-                           "    file \"" +
-                               dir.file("out.raw") +
-                               "\"\n"
-                               "    infile \"" +
-                               input +
-                               "\"\n"
-                               "    format \"raw\"\n"
-                               "}\n");
-    ::setenv("ALSA_CONFIG_PATH", dir.file("asoundrc").c_str(), 1);
+    const std::string config = testsupport::writeAlsaFileDevice(dir, dir.file("out.raw"), input);
+    ::setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
     ::setenv("JACK_NO_START_SERVER", "1", 1);
 
     platform::RunLoop loop;

@@ -20,20 +20,10 @@ class AlsaFileDevice : public ::testing::Test {
 protected:
     void SetUp() override {
         output = dir.file("out.raw");
-        testsupport::writeText(dir.file("asoundrc"),
-                               "pcm.!default {\n"
-                               "    type file\n"
-                               "    slave.pcm { type null }\n"
-                               "    file \"" +
-                                   output +
-                                   "\"\n"
-                                   "    format \"raw\"\n"
-                                   "}\n"
-                                   "pcm.quellio_virtual {\n"
-                                   "    type null\n"
-                                   "    hint.description \"Quellio virtual cable\"\n"
-                                   "}\n");
-        ::setenv("ALSA_CONFIG_PATH", dir.file("asoundrc").c_str(), 1);
+        const std::string config = testsupport::writeAlsaFileDevice(
+            dir, output, {},
+            "pcm.quellio_virtual {\n    type null\n    hint.description \"Quellio virtual cable\"\n}\n");
+        ::setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
         ::setenv("JACK_NO_START_SERVER", "1", 1);
     }
 

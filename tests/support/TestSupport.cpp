@@ -43,6 +43,17 @@ int run(const std::string& command, std::string* output) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+std::string writeAlsaFileDevice(const TempDir& dir, const std::string& output,
+                                const std::string& input, const std::string& extra) {
+    std::string config = "pcm.!default {\n    type file\n    slave.pcm { type null }\n";
+    config += "    file \"" + output + "\"\n";
+    if (!input.empty()) config += "    infile \"" + input + "\"\n";
+    config += "    format \"raw\"\n}\n" + extra;
+    const std::string path = dir.file("asoundrc");
+    writeText(path, config);
+    return path;
+}
+
 std::string systemPython() {
     return ::access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "";
 }

@@ -28,6 +28,12 @@ void writeText(const std::string& path, const std::string& text);
 // what it printed on stdout.
 int run(const std::string& command, std::string* output = nullptr);
 
+// An ALSA configuration, a sound card for tests: its default device writes
+// raw samples to `output` and, when `input` is given, reads them from it;
+// `extra` is appended verbatim. Returns the file to put in ALSA_CONFIG_PATH.
+std::string writeAlsaFileDevice(const TempDir& dir, const std::string& output,
+                                const std::string& input = {}, const std::string& extra = {});
+
 // Debian's python3 (with plistlib, thrift and friends), or empty if absent.
 std::string systemPython();
 

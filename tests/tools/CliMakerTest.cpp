@@ -89,19 +89,8 @@ TEST(CliRecord, RecordsTheAskedLengthFromTheInputAndFailsWithoutOne) {
     testsupport::TempDir dir;
     const std::string input = dir.file("in.raw");
     sox("-n -r 44100 -c 1 -t f32 -e floating-point '" + input + "' synth 3 sine 1000 vol 0.5");
-    testsupport::writeText(dir.file("asoundrc"),
-                           "pcm.!default {\n"
-                           "    type file\n"
-                           "    slave.pcm { type null }\n"
-                           "    file \"" +
-                               dir.file("out.raw") +
-                               "\"\n"
-                               "    infile \"" +
-                               input +
-                               "\"\n"
-                               "    format \"raw\"\n"
-                               "}\n");
-    const std::string env = "ALSA_CONFIG_PATH='" + dir.file("asoundrc") +
+    const std::string config = testsupport::writeAlsaFileDevice(dir, dir.file("out.raw"), input);
+    const std::string env = "ALSA_CONFIG_PATH='" + config +
                             "' JACK_NO_START_SERVER=1 QUELLIO_INPUT_DEVICE=";
     const std::string take = dir.file("take.wav");
 
