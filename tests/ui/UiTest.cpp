@@ -1,7 +1,10 @@
 #include "ui/UiTest.h"
 
+#include <unistd.h>
 #include <QDir>
+
 #include <cstdlib>
+#include <filesystem>
 
 #include "audio/AudioEngine.h"
 #include "foundation/RunLoop.h"
@@ -41,6 +44,14 @@ class Environment : public ::testing::Environment {
 public:
     void SetUp() override {
         if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        // CTest runs these tests side by side: a Library of each process's
+        // own keeps one test's recordings and collection out of another's.
+        const char* base = std::getenv("QUELLIO_HOME");
+        home_ =
+            std::filesystem::path(base ? base : std::filesystem::temp_directory_path().c_str()) /
+            ("run-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(home_);
+        ::setenv("QUELLIO_HOME", home_.c_str(), 1);
         static int argc = 1;
         static char name[] = "ui_tests";
         static char* argv[] = {name, nullptr};
@@ -55,10 +66,13 @@ public:
         platform::AudioEngine::shared().stop();
         drain();
         delete app_;
+        std::error_code ignored;
+        std::filesystem::remove_all(home_, ignored);
     }
 
 private:
     QApplication* app_ = nullptr;
+    std::filesystem::path home_;
 };
 
 const auto* registered = ::testing::AddGlobalTestEnvironment(new Environment);

@@ -47,6 +47,13 @@ void CollectionViewCell::prepareForReuse() {
     setHighlighted(false);
 }
 
+LongPressGestureRecognizer* CollectionViewCell::addLongPressGestureRecognizer(
+    LongPressGestureRecognizer::Action action) {
+    delete longPress_;
+    longPress_ = new LongPressGestureRecognizer(std::move(action), this);
+    return longPress_;
+}
+
 void CollectionViewCell::layoutSubviews() {
     contentView_->setGeometry(pixelRect(boundsRect()));
 }
@@ -200,7 +207,10 @@ void CollectionView::computeLayout() {
         }
     }
     contentHeight_ = y;
-    widget()->resize(static_cast<int>(W), static_cast<int>(std::ceil(y)));
+    // At least as tall as the view, so that views placed below short
+    // content (in the visible area) still show; the scroll range is the same.
+    widget()->resize(static_cast<int>(W),
+                     std::max(static_cast<int>(std::ceil(y)), contentsRect().height()));
 }
 
 QRectF CollectionView::layoutFrameForItem(const IndexPath& ip) const {
@@ -436,16 +446,32 @@ bool CollectionView::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress) {
         auto* e = static_cast<QMouseEvent*>(event);
         pressed_ = indexPathForItemAtPoint(e->position());
-        if (pressed_)
-            if (auto* cell = cellForItemAtIndexPath(*pressed_)) cell->setHighlighted(true);
+        pressedLongPress_ = nullptr;
+        if (pressed_) {
+            if (auto* cell = cellForItemAtIndexPath(*pressed_)) {
+                cell->setHighlighted(true);
+                pressedLongPress_ = cell->longPressGestureRecognizer();
+            }
+        }
+        if (pressedLongPress_) pressedLongPress_->touchBegan(e->position());
+        return true;
+    }
+    if (event->type() == QEvent::MouseMove) {
+        if (pressedLongPress_)
+            pressedLongPress_->touchMoved(static_cast<QMouseEvent*>(event)->position());
         return true;
     }
     if (event->type() == QEvent::MouseButtonRelease) {
         auto* e = static_cast<QMouseEvent*>(event);
         const auto pressed = std::exchange(pressed_, std::nullopt);
+        bool longPressed = false;
+        if (auto longPress = std::exchange(pressedLongPress_, nullptr)) {
+            longPress->touchEnded();
+            longPressed = longPress->recognized();
+        }
         if (!pressed) return true;
         if (auto* cell = cellForItemAtIndexPath(*pressed)) cell->setHighlighted(false);
-        if (layoutFrameForItem(*pressed).contains(e->position())) tapped(*pressed);
+        if (!longPressed && layoutFrameForItem(*pressed).contains(e->position())) tapped(*pressed);
         return true;
     }
     return QScrollArea::eventFilter(watched, event);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QScrollArea>
 #include <functional>
 #include <map>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "foundation/IndexPath.h"
+#include "ui/platform/GestureRecognizer.h"
 #include "ui/platform/ViewController.h"
 
 namespace platform {
@@ -59,12 +61,18 @@ public:
     bool isHighlighted() const { return highlighted_; }
     virtual void setHighlighted(bool highlighted) { highlighted_ = highlighted; }
     void prepareForReuse() override;
+    // Recognises long presses on this cell, which the collection view feeds;
+    // a recognised press is no tap.
+    LongPressGestureRecognizer* addLongPressGestureRecognizer(
+        LongPressGestureRecognizer::Action action);
+    LongPressGestureRecognizer* longPressGestureRecognizer() const { return longPress_; }
 
 protected:
     void layoutSubviews() override;
 
 private:
     View* contentView_;
+    LongPressGestureRecognizer* longPress_ = nullptr;
     bool selected_ = false;
     bool highlighted_ = false;
 };
@@ -215,6 +223,7 @@ private:
     bool multipleSelection_ = false;
     std::vector<Update>* batch_ = nullptr;
     std::optional<IndexPath> pressed_;
+    QPointer<LongPressGestureRecognizer> pressedLongPress_;
 };
 
 // A screen whose root view is a collection view.

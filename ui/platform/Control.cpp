@@ -106,21 +106,53 @@ void Button::setImage(const QPixmap& image) {
     update();
 }
 
+void Button::setBackgroundImage(const QPixmap& image, ControlState state) {
+    backgrounds_[static_cast<int>(state)] = image;
+    updateGeometry();
+    update();
+}
+
+QPixmap Button::backgroundImage(ControlState state) const {
+    return backgrounds_[static_cast<int>(state)];
+}
+
+QPixmap Button::currentBackgroundImage() const {
+    const ControlState state = !isEnabled()      ? ControlState::Disabled
+                               : isHighlighted() ? ControlState::Highlighted
+                               : selected_       ? ControlState::Selected
+                                                 : ControlState::Normal;
+    const QPixmap& own = backgrounds_[static_cast<int>(state)];
+    return own.isNull() ? backgrounds_[static_cast<int>(ControlState::Normal)] : own;
+}
+
+void Button::setSelected(bool selected) {
+    selected_ = selected;
+    update();
+}
+
 QSize Button::sizeHint() const {
     if (!image_.isNull()) return image_.deviceIndependentSize().toSize();
+    const QPixmap& background = backgrounds_[static_cast<int>(ControlState::Normal)];
+    if (!background.isNull()) return background.deviceIndependentSize().toSize();
     const QFontMetrics metrics(font());
     return QSize(metrics.horizontalAdvance(title_) + 16, metrics.height() + 8);
 }
 
 void Button::setHighlighted(bool highlighted) {
     Control::setHighlighted(highlighted);
-    setAlpha(this, highlighted ? 0.5 : 1.0);
+    if (backgrounds_[static_cast<int>(ControlState::Highlighted)].isNull())
+        setAlpha(this, highlighted ? 0.5 : 1.0);
+    else
+        update();
 }
 
 void Button::paintEvent(QPaintEvent* event) {
     View::paintEvent(event);
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QPixmap background = currentBackgroundImage();
+    if (!background.isNull())
+        painter.drawPixmap(QRectF(rect()), background, QRectF(background.rect()));
     if (!image_.isNull()) {
         const QSizeF size = image_.deviceIndependentSize();
         const QPointF origin = QRectF(rect()).center() - QPointF(size.width(), size.height()) / 2;

@@ -67,7 +67,10 @@ private:
     bool tracking_ = false;
 };
 
-// A control with a title or an image.
+// The states a button can show its own background image in.
+enum class ControlState { Normal, Highlighted, Disabled, Selected };
+
+// A control with a title or an image, over a background image per state.
 class Button : public Control {
 public:
     explicit Button(QWidget* parent = nullptr);
@@ -76,7 +79,15 @@ public:
     void setTitleColor(const QColor& color);
     void setFont(const QFont& font);
     void setImage(const QPixmap& image);
+    // Stretched over the bounds; a state without one shows the normal one.
+    void setBackgroundImage(const QPixmap& image, ControlState state);
+    QPixmap backgroundImage(ControlState state) const;
+    // The background image of the state the button is in now.
+    QPixmap currentBackgroundImage() const;
+    bool isSelected() const { return selected_; }
+    virtual void setSelected(bool selected);
     QSize sizeHint() const override;
+    // Dims the button unless it has a highlighted image of its own.
     void setHighlighted(bool highlighted) override;
 
 protected:
@@ -86,6 +97,8 @@ private:
     QString title_;
     QColor titleColor_ = Qt::white;
     QPixmap image_;
+    QPixmap backgrounds_[4];
+    bool selected_ = false;
 };
 
 }  // namespace platform

@@ -82,7 +82,10 @@ void postKeyboardNotifications(QObject* context) {
 }
 
 void postApplicationStateNotifications(QObject* context) {
-    auto active = std::make_shared<bool>(false);
+    // A launched application is active, whether or not its window has the
+    // focus yet; the window's later activation is no second start.
+    auto active = std::make_shared<bool>(true);
+    NotificationCenter::defaultCenter().post(kApplicationDidBecomeActiveNotification);
     auto onState = [active](Qt::ApplicationState state) {
         const bool nowActive = state == Qt::ApplicationActive;
         if (nowActive == *active) return;
@@ -95,7 +98,6 @@ void postApplicationStateNotifications(QObject* context) {
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, context, [] {
         NotificationCenter::defaultCenter().post(kApplicationWillTerminateNotification);
     });
-    onState(QGuiApplication::applicationState());
 }
 
 }  // namespace platform

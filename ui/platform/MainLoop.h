@@ -24,8 +24,9 @@ inline constexpr const char* kKeyboardAnimationDurationUserInfoKey =
 // keyboard rectangle (never, on a desktop without a soft keyboard).
 void postKeyboardNotifications(QObject* context);
 
-// Posts the application life-cycle notifications as Qt reports the
-// application's state, and will-terminate when the application quits.
+// Posts did-become-active at once (call it when launching is done), then
+// the application life-cycle notifications as Qt reports the application's
+// state, and will-terminate when the application quits.
 void postApplicationStateNotifications(QObject* context);
 
 }  // namespace platform

@@ -120,6 +120,10 @@ NavigationBar* NavigationController::navigationBar() {
     return bar_;
 }
 
+TabBarItem& NavigationController::tabBarItem() {
+    return stack_.empty() ? ViewController::tabBarItem() : stack_.front()->tabBarItem();
+}
+
 ViewController* NavigationController::topViewController() const {
     return stack_.empty() ? nullptr : stack_.back().get();
 }

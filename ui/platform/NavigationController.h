@@ -67,6 +67,7 @@ public:
     void popViewController(bool animated);
     ViewController* topViewController() const;
     const std::vector<std::shared_ptr<ViewController>>& viewControllers() const { return stack_; }
+    TabBarItem& tabBarItem() override;
 
     void loadView() override;
     void viewWillAppear(bool animated) override;

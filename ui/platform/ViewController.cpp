@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <typeinfo>
 
+#include "foundation/RunLoop.h"
 #include "ui/platform/Animation.h"
 #include "ui/platform/NavigationController.h"
 
@@ -85,6 +86,11 @@ void ViewController::setTitle(const QString& title) {
     if (navigationController_) navigationController_->updateBar();
 }
 
+TabBarController* ViewController::tabBarController() const {
+    if (tabBarController_) return tabBarController_;
+    return navigationController_ ? navigationController_->tabBarController() : nullptr;
+}
+
 void ViewController::viewWillAppear(bool) {
     if (const auto& hook = appearanceHook()) hook(*this, Appearance::WillAppear);
 }
@@ -110,6 +116,10 @@ void ViewController::endAppearanceTransition() {
     transition_ = Transition::None;
     if (t == Transition::Appearing) viewDidAppear(transitionAnimated_);
     if (t == Transition::Disappearing) viewDidDisappear(transitionAnimated_);
+}
+
+ViewController* ViewController::appearanceRoot() {
+    return navigationController_ ? static_cast<ViewController*>(navigationController_) : this;
 }
 
 std::string ViewController::pageName() const {
@@ -138,8 +148,10 @@ void ViewController::presentViewController(std::shared_ptr<ViewController> contr
     view->show();
     layer->show();
     controller->beginAppearanceTransition(true, animated);
-    beginAppearanceTransition(false, animated);
-    auto weak = weakSelf();
+    // The container disappears as a whole, so that it hears it too.
+    ViewController* covered = appearanceRoot();
+    covered->beginAppearanceTransition(false, animated);
+    auto weak = covered->weakSelf();
     animate(
         animated ? kPresentationDuration : 0, 0, AnimationCurve::EaseOut,
         [&](AnimationChanges& c) { c.frame(view, QRectF(layer->rect())); },
@@ -154,6 +166,9 @@ void ViewController::presentViewController(std::shared_ptr<ViewController> contr
 void ViewController::dismissViewController(bool animated, std::function<void()> completion) {
     if (!presented_) {
         if (presenting_) return presenting_->dismissViewController(animated, completion);
+        // A screen inside a presented navigation controller dismisses that.
+        if (navigationController_)
+            return navigationController_->dismissViewController(animated, completion);
         if (completion) completion();
         return;
     }
@@ -162,23 +177,26 @@ void ViewController::dismissViewController(bool animated, std::function<void()> 
     view->setProperty("platform.fillsLayer", false);
     QPointer<QWidget> layer = controller->presentationLayer_;
     controller->beginAppearanceTransition(false, animated);
-    beginAppearanceTransition(true, animated);
+    ViewController* uncovered = appearanceRoot();
+    uncovered->beginAppearanceTransition(true, animated);
     auto weak = weakSelf();
+    auto weakUncovered = uncovered->weakSelf();
     animate(
         animated ? kPresentationDuration : 0, 0, AnimationCurve::EaseIn,
         [&](AnimationChanges& c) {
             c.frame(view, QRectF(0, view->height(), view->width(), view->height()));
         },
-        [weak, controller, layer, completion](bool) {
+        [weak, weakUncovered, controller, layer, completion](bool) {
             controller->endAppearanceTransition();
             if (QWidget* v = controller->view()) v->setParent(nullptr);
             if (layer) layer->deleteLater();
             controller->presenting_ = nullptr;
-            if (auto self = weak.lock()) {
-                self->presented_.reset();
-                self->endAppearanceTransition();
-            }
+            if (auto self = weak.lock()) self->presented_.reset();
+            if (auto uncovered = weakUncovered.lock()) uncovered->endAppearanceTransition();
             if (completion) completion();
+            // Released on a later turn: the dismissal may have begun in an
+            // event of one of its own views, which must outlive that event.
+            MainQueue::async([controller] {});
         });
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QMarginsF>
+#include <QPixmap>
 #include <QPointer>
 #include <QString>
 #include <functional>
@@ -12,18 +14,35 @@
 namespace platform {
 
 class NavigationController;
+class TabBarController;
 
 // A button of a navigation bar.
 struct BarButtonItem {
     QString title;
     QString imageName;  // an image of the resources, when not empty
     std::function<void()> action;
+
+    // The platform's own "add" item.
+    static std::shared_ptr<BarButtonItem> systemAdd(std::function<void()> action) {
+        return std::make_shared<BarButtonItem>(
+            BarButtonItem{{}, QStringLiteral("system_add"), std::move(action)});
+    }
 };
 
 // What a navigation bar shows for the controller on top of it.
 struct NavigationItem {
     std::shared_ptr<BarButtonItem> leftBarButtonItem;
     std::shared_ptr<BarButtonItem> rightBarButtonItem;
+};
+
+// What a tab bar shows for a controller: its title (none when empty) and
+// its images, drawn as they are (never tinted). The insets move the image
+// within its slot, in points, as the platform's edge insets do.
+struct TabBarItem {
+    QString title;
+    QPixmap image;
+    QPixmap selectedImage;
+    QMarginsF imageInsets;  // left, top, right, bottom
 };
 
 // A screen: owns its root view, created on first use, and hears when it
@@ -53,12 +72,18 @@ public:
     void setTitle(const QString& title);
     NavigationItem& navigationItem() { return navigationItem_; }
     NavigationController* navigationController() const { return navigationController_; }
+    // A navigation controller's tab comes from its root screen.
+    virtual TabBarItem& tabBarItem() { return tabBarItem_; }
+    // The tab bar controller this controller (or its navigation controller)
+    // is a tab of.
+    TabBarController* tabBarController() const;
 
     // Shows `controller` over the window, sliding up, then calls `completion`.
     void presentViewController(std::shared_ptr<ViewController> controller, bool animated,
                                std::function<void()> completion = {});
     // Dismisses what this controller presented (or this controller, when it
-    // was presented), sliding down, then calls `completion`.
+    // or its navigation controller was presented), sliding down, then calls
+    // `completion`.
     void dismissViewController(bool animated, std::function<void()> completion = {});
     ViewController* presentedViewController() const { return presented_.get(); }
     ViewController* presentingViewController() const { return presenting_; }
@@ -80,14 +105,20 @@ public:
 protected:
     void setView(QWidget* view);
     std::weak_ptr<ViewController> weakSelf() { return weak_from_this(); }
+    // Whose appearance a presentation over this controller changes: its
+    // navigation controller's, which passes it on, or its own.
+    ViewController* appearanceRoot();
 
 private:
     friend class NavigationController;
+    friend class TabBarController;
     friend class Window;
     QPointer<QWidget> view_;
     QString title_;
     NavigationItem navigationItem_;
     NavigationController* navigationController_ = nullptr;
+    TabBarItem tabBarItem_;
+    TabBarController* tabBarController_ = nullptr;
     std::shared_ptr<ViewController> presented_;
     ViewController* presenting_ = nullptr;
     QPointer<QWidget> presentationLayer_;
