@@ -1,0 +1,314 @@
+#include <QInputMethodEvent>
+#include <cmath>
+
+#include "audio/NullAudioBackend.h"
+#include "foundation/RunLoop.h"
+#include "ui/MakerTestSupport.h"
+#include "ui/maker/QELSoundEffectEditorPickView.h"
+#include "ui/maker/QELSoundEffectSaveViewController.h"
+#include "ui/platform/Palette.h"
+#include "ui/platform/View.h"
+
+namespace fs = std::filesystem;
+using namespace platform;
+using makerui::MakerScreen;
+using State = QELSoundEffectMakeViewController::State;
+using Type = QELSoundEffectEditType;
+
+namespace {
+
+// The maker on a null engine whose microphone hears a 1 kHz tone.
+class MakerTest : public uitest::UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        auto backend = std::make_unique<NullAudioBackend>(RunLoop::main());
+        std::vector<float> tone(44100 * 20);
+        for (size_t i = 0; i < tone.size(); ++i)
+            tone[i] = 0.3f * static_cast<float>(std::sin(2 * M_PI * 1000 * double(i) / 44100));
+        backend->setInputSignal(std::move(tone));
+        engine.start(std::move(backend));
+    }
+    void TearDown() override {
+        screen.reset();
+        engine.stop();
+        UiTest::TearDown();
+    }
+    MakerScreen& open(MakerScreen::Permission p = MakerScreen::Permission::Granted) {
+        screen = std::make_unique<MakerScreen>(engine, p);
+        return *screen;
+    }
+    // Until the variant `type` is current and the screen takes taps again.
+    bool rendered(Type type) {
+        return RunLoop::main().runUntil([&] {
+            return screen->viewModel->currentEditType() == type &&
+                   screen->view().saveButton()->isEnabled();
+        });
+    }
+    void screenshot(const char* name) {
+        const std::string path = uitest::outputDir() + "/" + name;
+        ASSERT_TRUE(screen->window->grab().save(QString::fromStdString(path)));
+    }
+    size_t count(const std::string& entry) {
+        return static_cast<size_t>(std::count(sink->log.begin(), sink->log.end(), entry));
+    }
+
+    AudioEngine engine{RunLoop::main()};
+    std::unique_ptr<MakerScreen> screen;
+};
+
+TEST_F(MakerTest, HoldingUnderTheLowerBoundIsRefusedAndAtLeastItRecords) {
+    MakerScreen& s = open();
+    QELSoundEffectMakerView& v = s.view();
+    EXPECT_EQ(s.controller->title(), QStringLiteral("自制音效"));
+    EXPECT_TRUE(v.recordButton()->isEnabled());
+    EXPECT_FALSE(v.discardButton()->isEnabled());
+    EXPECT_FALSE(v.saveButton()->isEnabled());
+    EXPECT_EQ(alpha(v.waveFormView()), 1.0);
+    EXPECT_EQ(alpha(v.editPickView()), 0.0);
+    EXPECT_EQ(s.time(), "00 s");
+    screenshot("maker-ready.png");
+
+    makerui::AlertTitles alerts;
+    s.press();
+    EXPECT_EQ(s.controller->state(), State::Recording);
+    EXPECT_TRUE(s.controller->hasDisplayLink() && s.controller->hasTimer());
+    const float phaseBefore = v.waveFormView()->phase();
+    MakerScreen::hold(1.9);
+    EXPECT_EQ(s.time(), "01 s");
+    EXPECT_GT(v.waveFormView()->amplitude, 0.3) << "the wave follows the tone's level";
+    (void)phaseBefore;
+    s.release();
+    EXPECT_EQ(alerts.titles, QStringList{"录制时间为 2s 以上"});
+    EXPECT_EQ(s.controller->state(), State::Ready);
+    EXPECT_EQ(s.time(), "00 s");
+    EXPECT_FALSE(s.controller->hasDisplayLink() || s.controller->hasTimer());
+    EXPECT_TRUE(fs::is_empty(s.recordDir())) << "the short take is thrown away";
+    EXPECT_TRUE(v.recordButton()->isEnabled());
+
+    // Sliding off the button before letting go ends the take the same way.
+    s.press();
+    MakerScreen::hold(2.5);
+    EXPECT_EQ(s.time(), "02 s");
+    s.release(false);
+    EXPECT_EQ(s.controller->state(), State::Recorded);
+    EXPECT_FALSE(v.recordButton()->isEnabled());
+    EXPECT_EQ(v.recordButton()->currentBackgroundImage().cacheKey(),
+              v.recordButton()->backgroundImage(ControlState::Disabled).cacheKey());
+    EXPECT_TRUE(v.discardButton()->isEnabled());
+    EXPECT_TRUE(v.saveButton()->isEnabled());
+    EXPECT_EQ(alpha(v.waveFormView()), 0.0);
+    EXPECT_EQ(alpha(v.editPickView()), 1.0);
+    EXPECT_EQ(s.time(), "02 s");
+    EXPECT_TRUE(fs::exists(s.viewModel->tmpRecordFilePath()));
+    EXPECT_EQ(count("event:record_sound"), 2u) << "inside and outside releases both count";
+    screenshot("maker-recorded.png");
+
+    s.click(v.discardButton());
+    EXPECT_EQ(s.controller->state(), State::Ready);
+    EXPECT_TRUE(fs::is_empty(s.recordDir()));
+    EXPECT_EQ(alpha(v.editPickView()), 0.0);
+}
+
+TEST_F(MakerTest, ALowerBoundOfFiveChangesTheCheckAndTheMessage) {
+    struct Restore {
+        ~Restore() { QELSoundEffectMakeViewController::setRecordSecondLimitLowerBound(2); }
+    } restore;
+    QELSoundEffectMakeViewController::setRecordSecondLimitLowerBound(5);
+    MakerScreen& s = open();
+    makerui::AlertTitles alerts;
+    s.record(4.5);
+    EXPECT_EQ(alerts.titles, QStringList{"录制时间为 5s 以上"});
+    EXPECT_EQ(s.controller->state(), State::Ready);
+    s.record(5.2);
+    EXPECT_EQ(s.controller->state(), State::Recorded);
+}
+
+TEST_F(MakerTest, PickingSelectsOneRendersOnceAndPreviews) {
+    MakerScreen& s = open();
+    s.record(2.5);
+    QELSoundEffectEditorPickView* picker = s.view().editPickView();
+
+    s.click(picker->uncleButton());
+    EXPECT_FALSE(s.view().saveButton()->isEnabled()) << "no save while the take renders";
+    EXPECT_FALSE(s.view().discardButton()->isEnabled());
+    ASSERT_TRUE(rendered(Type::Uncle));
+    s.click(picker->loliButton());
+    ASSERT_TRUE(rendered(Type::Loli));
+    for (auto* b : picker->buttons()) EXPECT_EQ(b->isSelected(), b == picker->loliButton());
+    EXPECT_EQ(s.viewModel->currentPlayingType(), Type::Loli);
+    ASSERT_TRUE(s.viewModel->player() && s.viewModel->player()->isPlaying());
+
+    // The existing variant answers at once: nothing renders.
+    const auto written = fs::last_write_time(s.viewModel->variantFilePath(Type::Uncle));
+    s.click(picker->uncleButton());
+    EXPECT_EQ(s.viewModel->currentEditType(), Type::Uncle);
+    EXPECT_TRUE(s.view().saveButton()->isEnabled());
+    EXPECT_EQ(s.viewModel->currentPlayingType(), Type::Uncle);
+    EXPECT_EQ(fs::last_write_time(s.viewModel->variantFilePath(Type::Uncle)), written);
+    EXPECT_TRUE(picker->uncleButton()->isSelected() &&
+                picker->uncleButton()->bottomView()->isVisible());
+    EXPECT_FALSE(picker->loliButton()->bottomView()->isVisible());
+    EXPECT_EQ(count("event:click_sound_effect"), 3u);
+    screenshot("maker-picked.png");
+}
+
+TEST_F(MakerTest, ConfirmedSaveReturnsToReadyWithTheEntryInTheCollection) {
+    MakerScreen& s = open();
+    s.record(2.5);
+    s.click(s.view().editPickView()->slowButton());
+    ASSERT_TRUE(rendered(Type::Slow));
+    const auto slowSize = fs::file_size(s.viewModel->variantFilePath(Type::Slow));
+
+    s.click(s.view().saveButton());
+    EXPECT_EQ(count("event:makeSound"), 1u);
+    QELSoundEffectSaveViewController* save = s.controller->saveViewController();
+    ASSERT_TRUE(save && popoverState(*save).popoverWindow);
+    // Typed through the input method, as Chinese is.
+    QInputMethodEvent typed;
+    typed.setCommitString(QStringLiteral("低沉 的我"));
+    QApplication::sendEvent(save->saveView()->textField(), &typed);
+    screenshot("maker-save.png");
+    s.click(save->saveView()->confirmButton());
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return s.controller->state() == State::Ready; }));
+    EXPECT_FALSE(popoverState(*save).popoverWindow);
+    ASSERT_EQ(s.storage.soundEffects().size(), 1u);
+    EXPECT_EQ(s.storage.soundEffects()[0]->name(), "低沉 的我");
+    const std::string saved = s.dir.file("Custom/低沉 的我.caf");
+    ASSERT_TRUE(fs::exists(saved));
+    EXPECT_EQ(fs::file_size(saved), slowSize) << "the chosen variant is what was kept";
+    EXPECT_TRUE(fs::is_empty(s.recordDir()));
+    EXPECT_EQ(s.time(), "00 s");
+    for (auto* b : s.view().editPickView()->buttons()) EXPECT_FALSE(b->isSelected());
+    EXPECT_EQ(alpha(s.view().waveFormView()), 1.0);
+}
+
+TEST_F(MakerTest, CancelEmptyAndRefusedNamesKeepTheTake) {
+    MakerScreen& s = open();
+    s.record(2.5);
+    s.click(s.view().editPickView()->fastButton());
+    ASSERT_TRUE(rendered(Type::Fast));
+    s.click(s.view().saveButton());
+    auto* save = s.controller->saveViewController();
+    QELSoundEffectSaveView* card = save->saveView();
+
+    // An empty name does nothing.
+    s.click(card->confirmButton());
+    EXPECT_FALSE(save->isSaving());
+    EXPECT_TRUE(popoverState(*save).popoverWindow);
+
+    // A refused name: the dialog stays, with the reason on screen.
+    makerui::AlertTitles alerts;
+    card->textField()->setText("..");
+    s.click(card->confirmButton());
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return !save->isSaving(); }));
+    uitest::drain();
+    EXPECT_EQ(alerts.titles,
+              QStringList{QString::fromUtf8(QELSoundEffectMakeViewModel::kInvalidNameMessage)});
+    EXPECT_TRUE(popoverState(*save).popoverWindow);
+    EXPECT_TRUE(card->isEnabled());
+    EXPECT_TRUE(s.storage.soundEffects().empty());
+
+    // A name the file system refuses (too long): told, and the dialog stays.
+    card->textField()->setText(QString(300, QLatin1Char('a')));
+    s.click(card->confirmButton());
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return !save->isSaving(); }));
+    uitest::advance(5);
+    ASSERT_EQ(alerts.titles.size(), 2);
+    EXPECT_EQ(alerts.titles[1],
+              QString::fromUtf8(QELSoundEffectSaveViewController::kSaveFailedMessage));
+    EXPECT_TRUE(popoverState(*save).popoverWindow);
+    EXPECT_TRUE(fs::exists(s.viewModel->variantFilePath(Type::Fast)));
+
+    // The field's own clear control empties it and leaves the dialog open.
+    s.click(card->textField()->clearButton());
+    EXPECT_EQ(card->textField()->text(), "");
+    EXPECT_TRUE(popoverState(*save).popoverWindow);
+
+    card->textField()->setText("留着");
+    s.click(card->cancelButton());
+    uitest::drain();
+    EXPECT_FALSE(popoverState(*save).popoverWindow);
+    EXPECT_EQ(s.controller->state(), State::Recorded);
+    EXPECT_TRUE(s.view().editPickView()->fastButton()->isSelected());
+    EXPECT_TRUE(s.storage.soundEffects().empty());
+    EXPECT_TRUE(fs::exists(s.viewModel->variantFilePath(Type::Fast)));
+}
+
+TEST_F(MakerTest, MicrophoneAlertShowsAtMostOnceInTwoHours) {
+    MakerScreen& s = open(MakerScreen::Permission::Denied);
+    EXPECT_FALSE(s.view().recordButton()->isEnabled());
+    AlertView* alert = s.controller->microPhoneAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->text(), "开启麦克风权限");
+    EXPECT_EQ(alert->informativeText(), "你还没有开启麦克风权限，开启后才可录制音效");
+    EXPECT_EQ(alert->buttonTitleAtIndex(0), "取消");
+    EXPECT_EQ(alert->buttonTitleAtIndex(1), "设置");
+    alert->dismissWithClickedButtonIndex(0);
+    uitest::drain();
+    EXPECT_EQ(s.settingsOpened, 0);
+
+    uitest::advance(7199);
+    s.controller->viewDidAppear(false);
+    EXPECT_FALSE(s.controller->microPhoneAlert());
+    uitest::advance(1);
+    s.controller->viewDidAppear(false);
+    ASSERT_TRUE(s.controller->microPhoneAlert());
+    s.controller->microPhoneAlert()->dismissWithClickedButtonIndex(1);
+    EXPECT_EQ(s.settingsOpened, 1);
+
+    // A microphone plugged in meanwhile: recording is possible again.
+    s.permission = MakerScreen::Permission::Granted;
+    s.controller->viewDidAppear(false);
+    EXPECT_TRUE(s.view().recordButton()->isEnabled());
+}
+
+TEST_F(MakerTest, PickerSpacesButtonsFortyApartOrTenFromTheEdges) {
+    QELSoundEffectEditorPickView picker;
+    picker.show();  // a hidden widget hears of its size when shown
+    ASSERT_EQ(picker.buttons().size(), 4u);
+    ASSERT_EQ(picker.uncleButton()->width(), 60) << "the pictures set the buttons' width";
+    auto xs = [&] {
+        std::vector<int> x;
+        for (auto* b : picker.buttons()) x.push_back(b->x());
+        return x;
+    };
+    picker.resize(320, 284);
+    EXPECT_EQ(xs(), (std::vector<int>{10, 90, 170, 250}));
+    const auto* b = picker.uncleButton();
+    EXPECT_EQ(b->y() + b->height() / 2, 142);
+    picker.resize(414, 300);
+    EXPECT_EQ(xs(), (std::vector<int>{27, 127, 227, 327}));
+
+    // The underline: 24 x 2, centred, 5 under the title; only when selected.
+    QELSoundEffectEditButton* loli = picker.loliButton();
+    EXPECT_FALSE(loli->bottomView()->isVisibleTo(loli));
+    loli->setSelected(true);
+    EXPECT_TRUE(loli->bottomView()->isVisibleTo(loli));
+    EXPECT_EQ(loli->bottomView()->geometry(),
+              QRect(18, qRound(loli->titleRect().bottom() + 5), 24, 2));
+    EXPECT_EQ(loli->titleColor(), Color::c1());
+    EXPECT_TRUE(loli->titleFont().bold());
+    loli->setSelected(false);
+    EXPECT_FALSE(loli->bottomView()->isVisibleTo(loli));
+}
+
+TEST_F(MakerTest, SaveCardIsEightyFourNarrowerThanTheScreen) {
+    MakerScreen& s = open();
+    auto save = std::make_shared<QELSoundEffectSaveViewController>(s.viewModel);
+    save->view();
+    const QSizeF size = save->popover_contentSize();
+    EXPECT_EQ(size.width(), 236);
+    EXPECT_EQ(size.height(), save->saveView()->titleLabel()->sizeHint().height() + 204);
+    save->saveView()->resize(size.toSize());
+    save->saveView()->show();
+    EXPECT_EQ(save->saveView()->textField()->width(), 176);
+    // Equal halves of an odd width differ by the pixel they share out.
+    EXPECT_LE(std::abs(save->saveView()->cancelButton()->width() -
+                       save->saveView()->confirmButton()->width()),
+              1);
+    EXPECT_EQ(save->saveView()->textField()->text(), "");
+    EXPECT_FALSE(s.controller->saveViewController()) << "nothing was presented";
+}
+
+}  // namespace

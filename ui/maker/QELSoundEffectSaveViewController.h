@@ -1,0 +1,41 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "core/maker/QELSoundEffectSaveViewModel.h"
+#include "ui/maker/QELPopover.h"
+#include "ui/maker/QELSoundEffectSaveView.h"
+
+// The save dialog: asks for a name and saves the take under it. It stays
+// open until the save has happened, so a refused name can be changed and
+// the take is never discarded before its copy exists.
+class QELSoundEffectSaveViewController : public platform::ViewController, public QELPopover {
+public:
+    // Shown when the save failed for a reason other than the name.
+    static constexpr const char* kSaveFailedMessage = "保存失败了，换个名字再试试吧";
+
+    explicit QELSoundEffectSaveViewController(
+        std::shared_ptr<QELSoundEffectSaveViewModel> viewModel);
+
+    // Called once the dialog has gone after a save.
+    std::function<void(QELSoundEffectSaveViewController&)> onSaveSucceed;
+
+    QELSoundEffectSaveView* saveView() const { return saveView_; }
+    const std::shared_ptr<QELSoundEffectSaveViewModel>& viewModel() const { return viewModel_; }
+    // Between confirming and the save's answer.
+    bool isSaving() const { return saving_; }
+
+    void loadView() override;
+    void viewDidLoad() override;
+    QSizeF popover_contentSize() const override;
+
+    void onDismiss();
+    void onConfirm();
+
+private:
+    void saveFinished(const std::optional<QELSaveRecordError>& error);
+    QELSoundEffectSaveView* saveView_ = nullptr;
+    std::shared_ptr<QELSoundEffectSaveViewModel> viewModel_;
+    bool saving_ = false;
+};
