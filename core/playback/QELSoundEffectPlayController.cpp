@@ -47,7 +47,7 @@ bool QELSoundEffectPlayController::playOrStopAtIndexPath(const platform::IndexPa
 
 bool QELSoundEffectPlayController::play(const QELSoundEffect::Ref& soundEffect,
                                         const platform::IndexPath& indexPath,
-                                        platform::AudioError*) {
+                                        platform::AudioError* error) {
     if (auto current = player(); current && current->isPlaying()) return true;
 
     std::weak_ptr<QELSoundEffectPlayController> weak = weakSelf();
@@ -58,22 +58,26 @@ bool QELSoundEffectPlayController::play(const QELSoundEffect::Ref& soundEffect,
             if (auto self = weak.lock()) self->setPlayingEffect(nullptr);
         },
         &failure);
-    if (created) {
-        setPlayer(std::move(created));
-    } else {
-        // A missing or broken file is not the tapper's problem: no sound.
+    if (!created) {
+        // Say so rather than claim a start: an older player restarted here
+        // would play another sound under this item's highlight.
         QEL_DEBUG_ERROR(failure.message);
+        if (error) *error = failure;
+        return false;
     }
+    setPlayer(std::move(created));
 
     auto current = player();
-    if (!current) return true;
     current->setVolume(1.0f);
     current->setDelegate(std::shared_ptr<platform::AudioPlayerDelegate>(self_, this));
     current->prepareToPlay();
-    if (current->play()) {
-        setPlayingEffect(soundEffect);
-        setPlayingIndexPath(indexPath);
+    if (!current->play()) {
+        platform::setAudioError(error, platform::AudioError::Code::DeviceUnavailable,
+                                "the audio output did not start " + soundEffect->resourcePath());
+        return false;
     }
+    setPlayingEffect(soundEffect);
+    setPlayingIndexPath(indexPath);
     return true;
 }
 

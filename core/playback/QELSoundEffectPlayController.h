@@ -58,9 +58,8 @@ public:
                                        platform::AudioError* error = nullptr);
 
     // Starts `soundEffect`, shown at `indexPath`, unless this controller's
-    // player still plays. A file that cannot be played is logged and
-    // dropped: the result is true unless an overriding version fails (then
-    // false with `error`).
+    // player still plays. A file that cannot be played is logged and gives
+    // false with `error`; nothing plays then.
     virtual bool play(const QELSoundEffect::Ref& soundEffect, const platform::IndexPath& indexPath,
                       platform::AudioError* error = nullptr);
 

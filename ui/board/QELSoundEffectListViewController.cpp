@@ -92,7 +92,7 @@ std::optional<std::string> QELSoundEffectListViewController::supplementaryIdenti
     return std::nullopt;
 }
 
-void QELSoundEffectListViewController::didSelectItemAtIndexPath(CollectionView&,
+void QELSoundEffectListViewController::didSelectItemAtIndexPath(CollectionView& collectionView,
                                                                 const IndexPath& indexPath) {
     AudioError error;
     const bool started = viewModel_->playOrStopAtIndexPath(indexPath, &error);
@@ -100,6 +100,8 @@ void QELSoundEffectListViewController::didSelectItemAtIndexPath(CollectionView&,
 #ifndef NDEBUG
         QEL_DEBUG_ERROR("play failed at " + indexPath.description() + ": " + error.message);
 #endif
+        // Nothing plays, so nothing may look as if it did.
+        collectionView.deselectItemAtIndexPath(indexPath, false);
         return;
     }
     if (started) QELStatisticsSink::shared().event(kEventPlaySound);
