@@ -14,11 +14,11 @@ public:
     bool bCrashReportEnabled = true;
     int ePolicy = 1;      // report policy
     uint32_t eSType = 0;  // scenario type; 1 = game
-    // Base URLs of the service ("http://host:port" or "https://host"); the
-    // environment's QUELLIO_ANALYTICS_URL, when set, replaces both (a local
-    // tally-collector during development).
-    std::string primaryURL = urlFromEnvironment("https://alog.zentrik.com");
-    std::string alternateURL = urlFromEnvironment("https://alog2.zentrik.com");
+    // Base URLs of the service ("http://host:port" or "https://host"), both
+    // the environment's QUELLIO_ANALYTICS_URL. Without it they are empty and
+    // nothing leaves the machine: envelopes stay on disk.
+    std::string primaryURL = urlFromEnvironment();
+    std::string alternateURL = urlFromEnvironment();
 
     // One per process, created on first use.
     static TLAnalyticsConfig& sharedInstance() {
@@ -26,8 +26,8 @@ public:
         return config;
     }
 
-    static std::string urlFromEnvironment(const char* fallback) {
+    static std::string urlFromEnvironment() {
         const char* url = std::getenv("QUELLIO_ANALYTICS_URL");
-        return url && *url ? std::string(url) : std::string(fallback);
+        return url ? std::string(url) : std::string();
     }
 };

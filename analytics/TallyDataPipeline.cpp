@@ -215,10 +215,16 @@ std::vector<std::string> TallyDataPipeline::validatedEnvelopeFiles() {
 }
 
 bool TallyDataPipeline::beginPerformJob() {
+    const TLANEndpoints endpoints{runtime_.app().primaryURL(), runtime_.app().alternateURL()};
+    const bool noEndpoint = endpoints.primary.empty() && endpoints.alternate.empty();
     auto files = validatedEnvelopeFiles();
-    if (files.empty() && !runtime_.app().appid().empty()) {
+    if (!runtime_.app().appid().empty()) {
         const bool activationPending = runtime_.config().configureWithKey("tlActivateMsg").isNull();
-        if (runtime_.internal().hasPendingData() || activationPending) {
+        // With nowhere to send them, the records go into envelopes all the
+        // same, so the newest ten envelopes bound what is kept.
+        if (noEndpoint
+                ? runtime_.internal().hasPendingData()
+                : files.empty() && (runtime_.internal().hasPendingData() || activationPending)) {
             makeEnvelopeFile();
             files = validatedEnvelopeFiles();
         }
@@ -233,11 +239,13 @@ bool TallyDataPipeline::beginPerformJob() {
         }
         files.erase(files.begin(), files.begin() + static_cast<std::ptrdiff_t>(excess));
     }
+    if (noEndpoint) {
+        TLLog("no analytics endpoint: %zu envelope files kept", files.size());
+        return false;
+    }
     TLLog("prepare to post log data");
     job_.jobRunning = true;
-    auto worker = std::make_shared<TLANWorker>(
-        runtime_, job_, TLANEndpoints{runtime_.app().primaryURL(), runtime_.app().alternateURL()},
-        std::move(files));
+    auto worker = std::make_shared<TLANWorker>(runtime_, job_, endpoints, std::move(files));
     sendQueue_.async([worker, &runtime = runtime_] {
         worker->main();
         // Wakes the main loop so waiters see the job end.

@@ -35,7 +35,8 @@ public:
     void setCrashReportEnabled(bool enabled) override;
 
     // Validates and trims the envelope files, builds one when there are
-    // none and data waits, and queues a worker; true when one was queued.
+    // none and data waits (without an endpoint: whenever data waits), and
+    // queues a worker; true when one was queued, never without an endpoint.
     bool beginPerformJob();
     // The envelope files that pass validation, oldest first; the others
     // are deleted and counted.

@@ -1,38 +1,65 @@
-#include "QELAppDelegate.h"
+#include "app/QELAppDelegate.h"
 
 #include <QApplication>
+#include <QScreen>
 
+#include "analytics/TLANProtocolData.h"
+#include "app/QELTabBarController.h"
 #include "audio/AudioEngine.h"
-#include "ui/board/QELSoundEffectListViewController.h"
+#include "audio/AudioSession.h"
 #include "ui/platform/MainLoop.h"
-#include "ui/platform/Palette.h"
 #include "ui/statistics/QELStatistics.h"
-#include "ui/utils/QELNavigationController.h"
+
+namespace {
+
+// The facts the analytics cannot learn below Qt.
+void describeHostToAnalytics(const QApplication& application) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QSize size = screen->size();
+        TLANProtocolData::setScreen(TLANProtocolData::Screen{static_cast<double>(size.width()),
+                                                             static_cast<double>(size.height()),
+                                                             screen->devicePixelRatio()});
+    }
+    using platform::Value;
+    TLANProtocolData::setApplicationInfo(
+        {{"CFBundleIdentifier", Value(QELAppDelegate::kBundleIdentifier)},
+         {"CFBundleDisplayName", Value(application.applicationDisplayName().toStdString())},
+         {"CFBundleShortVersionString", Value(application.applicationVersion().toStdString())}});
+}
+
+}  // namespace
 
 QELAppDelegate::QELAppDelegate() = default;
 
 QELAppDelegate::~QELAppDelegate() {
     window_.reset();
-    board_.reset();
+    tabBarController_.reset();
+    context_.reset();
 }
 
-void QELAppDelegate::didFinishLaunching() {
-    platform::bindMainRunLoopToQt(qApp);
-    platform::postApplicationStateNotifications(qApp);
-    platform::postKeyboardNotifications(qApp);
+bool QELAppDelegate::didFinishLaunching(QApplication& application) {
+    context_ = std::make_unique<QObject>();
+    platform::bindMainRunLoopToQt(context_.get());
+    platform::postKeyboardNotifications(context_.get());
+    // Before any control or screen exists.
     installStatisticsHooks();
+    describeHostToAnalytics(application);
+
     setupStatistics();
-    // The device opens now, not on the first tap.
+    // Play and record at once; the engine logs (debug builds) and falls back
+    // to silence when no device opens. It opens now, not on the first tap.
+    platform::AudioSession::sharedInstance().setCategory(
+        platform::AudioSession::Category::PlayAndRecord);
     platform::AudioEngine::shared().startIfNeeded();
-    QObject::connect(qApp, &QCoreApplication::aboutToQuit,
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, context_.get(),
                      [] { platform::AudioEngine::shared().stop(); });
 
     window_ = std::make_unique<platform::Window>();
     window_->setWindowTitle(QStringLiteral("声匣"));
-    // The tab bar's background, which the screens' clear backgrounds show.
-    window_->setBackgroundColor(platform::Color::c6());
-    board_ = std::make_shared<QELSoundEffectListViewController>(
-        std::make_shared<QELSoundEffectListViewModel>());
-    window_->setRootViewController(createNavigationController(board_));
+    tabBarController_ = std::make_shared<QELTabBarController>();
+    window_->setRootViewController(tabBarController_);
     window_->show();
+    // Launched means active, as on the phone: the analytics session begins.
+    platform::postApplicationStateNotifications(context_.get());
+    return true;
 }

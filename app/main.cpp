@@ -11,6 +11,6 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QUELLIO_VERSION);
     QApplication::setWindowIcon(QIcon(platform::imageNamed("AppIcon", QSizeF(64, 64))));
     QELAppDelegate delegate;
-    delegate.didFinishLaunching();
+    delegate.didFinishLaunching(application);
     return QApplication::exec();
 }

@@ -1,0 +1,60 @@
+#include "app/QELTabBarController.h"
+
+#include "ui/board/QELSoundEffectListViewController.h"
+#include "ui/maker/QELSoundEffectMakeViewController.h"
+#include "ui/mine/QELMySoundEffectsViewController.h"
+#include "ui/platform/Image.h"
+#include "ui/platform/Palette.h"
+#include "ui/statistics/QELStatistics.h"
+#include "ui/utils/QELNavigationController.h"
+
+using namespace platform;
+
+namespace {
+
+// Without titles the images sit 6 points lower, in the middle of the bar.
+constexpr QMarginsF kTabImageInsets(0, 6, 0, -6);
+
+void setTab(ViewController& controller, const char* image, const char* selectedImage) {
+    TabBarItem& item = controller.tabBarItem();
+    item.title.clear();
+    item.image = imageNamed(image);
+    item.selectedImage = imageNamed(selectedImage);
+    item.imageInsets = kTabImageInsets;
+}
+
+}  // namespace
+
+QELTabBarController::QELTabBarController()
+    : soundEffectListViewController_(std::make_shared<QELSoundEffectListViewController>(
+          std::make_shared<QELSoundEffectListViewModel>())),
+      soundEffectMakeViewController_(std::make_shared<QELSoundEffectMakeViewController>(
+          std::make_shared<QELSoundEffectMakeViewModel>())),
+      mySoundEffectsViewController_(std::make_shared<QELMySoundEffectsViewController>(
+          std::make_shared<QELMySoundEffectsViewModel>())) {
+    setTab(*soundEffectListViewController_, "general_ic_sound_normal", "general_ic_sound_selected");
+    setTab(*soundEffectMakeViewController_, "general_ic_crack_normal", "general_ic_crack_selected");
+    setTab(*mySoundEffectsViewController_, "general_ic_mine_normal", "general_ic_mine_selected");
+    setViewControllers({createNavigationController(soundEffectListViewController_),
+                        createNavigationController(soundEffectMakeViewController_),
+                        createNavigationController(mySoundEffectsViewController_)});
+    setSelectedIndex(0);
+}
+
+QELTabBarController::~QELTabBarController() {
+    setDelegate(nullptr);
+}
+
+void QELTabBarController::viewDidLoad() {
+    TabBarController::viewDidLoad();
+    static_cast<View*>(view())->setBackgroundColor(Color::c6());
+    TabBar* bar = tabBar();
+    bar->setBarTintColor(Color::c5());
+    bar->setTintColor(Qt::transparent);
+    bar->setTranslucent(false);
+    setDelegate(this);
+}
+
+void QELTabBarController::didSelectViewController(TabBarController&, ViewController&) {
+    QELStatisticsSink::shared().event(kEventClickTab);
+}

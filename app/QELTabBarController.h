@@ -1,0 +1,38 @@
+#pragma once
+
+#include <memory>
+
+#include "ui/platform/TabBarController.h"
+
+class QELSoundEffectListViewController;
+class QELSoundEffectMakeViewController;
+class QELMySoundEffectsViewController;
+
+// The window's root: the board, the maker and the user's collection, each in
+// its own navigation controller, behind a bar of image-only tabs. Every tab
+// the user picks is counted.
+class QELTabBarController : public platform::TabBarController,
+                            public platform::TabBarControllerDelegate {
+public:
+    QELTabBarController();
+    ~QELTabBarController() override;
+
+    void viewDidLoad() override;
+    void didSelectViewController(platform::TabBarController& tabBarController,
+                                 platform::ViewController& controller) override;
+
+    QELSoundEffectListViewController& soundEffectListViewController() {
+        return *soundEffectListViewController_;
+    }
+    QELSoundEffectMakeViewController& soundEffectMakeViewController() {
+        return *soundEffectMakeViewController_;
+    }
+    QELMySoundEffectsViewController& mySoundEffectsViewController() {
+        return *mySoundEffectsViewController_;
+    }
+
+private:
+    std::shared_ptr<QELSoundEffectListViewController> soundEffectListViewController_;
+    std::shared_ptr<QELSoundEffectMakeViewController> soundEffectMakeViewController_;
+    std::shared_ptr<QELMySoundEffectsViewController> mySoundEffectsViewController_;
+};

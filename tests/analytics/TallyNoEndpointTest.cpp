@@ -1,0 +1,39 @@
+#include <cstdlib>
+
+#include "TallyDataHarness.h"
+
+namespace {
+
+class TallyNoEndpoint : public TallyDataHarness {};
+
+TEST_F(TallyNoEndpoint, OnlyTheEnvironmentNamesTheService) {
+    ::unsetenv("QUELLIO_ANALYTICS_URL");
+    EXPECT_EQ(TLAnalyticsConfig().primaryURL, "");
+    EXPECT_EQ(TLAnalyticsConfig().alternateURL, "");
+    ::setenv("QUELLIO_ANALYTICS_URL", "http://127.0.0.1:9", 1);
+    EXPECT_EQ(TLAnalyticsConfig().primaryURL, "http://127.0.0.1:9");
+    ::unsetenv("QUELLIO_ANALYTICS_URL");
+}
+
+TEST_F(TallyNoEndpoint, SessionsPileUpAsTheNewestTenEnvelopes) {
+    startWith("");
+    for (int i = 0; i < 12; ++i) {
+        Tally::event("e" + std::to_string(i));
+        loop.runUntilIdle();
+        clock.advanceSeconds(1);
+        post(platform::kApplicationWillResignActiveNotification);
+        EXPECT_FALSE(data->job().jobRunning);
+        post(platform::kApplicationDidBecomeActiveNotification);
+    }
+    data->waitForSendQueue();
+    EXPECT_EQ(envelopeFiles().size(), TallyDataPipeline::kMaxEnvelopeFiles);
+    EXPECT_TRUE(logged("no analytics endpoint: 10 envelope files kept"));
+    EXPECT_FALSE(logged("prepare to post log data"));
+    EXPECT_TRUE(config().configureWithKey("lastPostInterval").isNull());
+    // The service will learn how many went.
+    const auto items = meta();
+    ASSERT_FALSE(items.empty());
+    EXPECT_EQ(items.back().label, "envelop_file_count_out");
+}
+
+}  // namespace

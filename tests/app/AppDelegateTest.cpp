@@ -1,0 +1,156 @@
+#include <QTest>
+#include <algorithm>
+#include <mutex>
+
+#include "analytics/TLANProtocolData.h"
+#include "analytics/TallyLog.h"
+#include "analytics/TallyRuntime.h"
+#include "app/QELAppDelegate.h"
+#include "app/QELTabBarController.h"
+#include "foundation/Application.h"
+#include "support/TestSupport.h"
+#include "ui/UiTest.h"
+#include "ui/board/QELSoundEffectListViewController.h"
+#include "ui/maker/QELSoundEffectMakeViewController.h"
+#include "ui/mine/QELMySoundEffectsViewController.h"
+#include "ui/platform/Palette.h"
+#include "ui/utils/QELNavigationAlert.h"
+#include "ui/utils/QELNavigationController.h"
+
+using namespace platform;
+using uitest::drain;
+
+namespace {
+
+// A launched application over an analytics SDK of the test's own: the
+// test's clock and files, the process's main loop and notifications.
+class AppDelegateTest : public uitest::UiTest {
+protected:
+    AppDelegateTest()
+        : defaults(dir.file("Preferences/defaults.plist")), runtime(environment()), scope(runtime) {
+        setTallyLogSink([this](const std::string& line) {
+            std::lock_guard lock(logMutex);
+            tallyLog.push_back(line);
+        });
+    }
+    ~AppDelegateTest() override { setTallyLogSink({}); }
+
+    TallyEnvironment environment() {
+        TallyEnvironment env;
+        env.clock = &uitest::clock();
+        env.defaults = &defaults;
+        env.runLoop = &RunLoop::main();
+        env.notificationCenter = &NotificationCenter::defaultCenter();
+        env.libraryDirectory = dir.file("Library");
+        env.sharedUDIDDirectory = dir.file("SharedUDID");
+        return env;
+    }
+
+    void SetUp() override {
+        UiTest::SetUp();
+        delegate = std::make_unique<QELAppDelegate>();
+        ASSERT_TRUE(delegate->didFinishLaunching(*qApp));
+        drain();
+        tabs = delegate->tabBarController();
+    }
+    void TearDown() override {
+        delegate.reset();
+        UiTest::TearDown();
+    }
+
+    size_t logged(const std::string& prefix) {
+        std::lock_guard lock(logMutex);
+        return static_cast<size_t>(std::count_if(tallyLog.begin(), tallyLog.end(),
+                                                 [&](auto& l) { return l.starts_with(prefix); }));
+    }
+    void tapTab(int index) {
+        TabBarButton* button = tabs->tabBar()->button(index);
+        QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+        drain();
+    }
+    size_t clickTabs() {
+        return static_cast<size_t>(std::ranges::count(sink->log, "event:click_tab"));
+    }
+
+    testsupport::TempDir dir;
+    UserDefaults defaults;
+    TallyRuntime runtime;
+    TallyRuntime::Scope scope;
+    std::mutex logMutex;
+    std::vector<std::string> tallyLog;
+    std::unique_ptr<QELAppDelegate> delegate;
+    QELTabBarController* tabs = nullptr;
+};
+
+TEST_F(AppDelegateTest, LaunchShowsThreeImageTabsWithTheBoardFirst) {
+    ASSERT_TRUE(tabs);
+    EXPECT_EQ(delegate->window()->rootViewController(), tabs);
+    ASSERT_EQ(tabs->viewControllers().size(), 3u);
+    EXPECT_EQ(tabs->selectedIndex(), 0);
+    auto* board = dynamic_cast<QELNavigationController*>(tabs->selectedViewController());
+    ASSERT_TRUE(board);
+    EXPECT_EQ(board->topViewController(), &tabs->soundEffectListViewController());
+    for (int i = 0; i < 3; ++i) {
+        auto& controller = *tabs->viewControllers()[static_cast<size_t>(i)];
+        EXPECT_TRUE(dynamic_cast<QELNavigationController*>(&controller));
+        const TabBarItem& item = controller.tabBarItem();
+        EXPECT_TRUE(item.title.isEmpty());
+        EXPECT_FALSE(item.image.isNull()) << i;
+        EXPECT_FALSE(item.selectedImage.isNull()) << i;
+        EXPECT_EQ(item.imageInsets, QMarginsF(0, 6, 0, -6));
+    }
+    EXPECT_TRUE(tabs->tabBar()->button(0)->isSelected());
+    EXPECT_EQ(tabs->tabBar()->barTintColor(), Color::c5());
+    EXPECT_FALSE(tabs->tabBar()->isTranslucent());
+    EXPECT_EQ(static_cast<View*>(tabs->view())->backgroundColor(), Color::c6());
+    // The other screens wait for their tab.
+    EXPECT_FALSE(tabs->mySoundEffectsViewController().isViewLoaded());
+
+    const QImage shot = delegate->window()->grab().toImage();
+    EXPECT_TRUE(shot.save(QString::fromStdString(uitest::outputDir() + "/app_window.png")));
+    const QPoint barPoint(2, delegate->window()->height() - 2);
+    EXPECT_EQ(shot.pixelColor(barPoint * shot.devicePixelRatio()), Color::c5());
+}
+
+TEST_F(AppDelegateTest, EveryTabTheUserPicksIsCountedOnce) {
+    tapTab(1);
+    EXPECT_EQ(tabs->selectedIndex(), 1);
+    EXPECT_EQ(clickTabs(), 1u);
+    delegate->window()->grab().save(QString::fromStdString(uitest::outputDir() + "/app_tab2.png"));
+    tapTab(2);
+    delegate->window()->grab().save(QString::fromStdString(uitest::outputDir() + "/app_tab3.png"));
+    tapTab(2);
+    EXPECT_EQ(clickTabs(), 3u);
+    // The navigation alerts hang under the bar of the tab on show.
+    auto* mine = static_cast<QELNavigationController*>(tabs->selectedViewController());
+    EXPECT_EQ(mine->navigationBar()->hangingView(), &QELNavigationAlertManager::alertView());
+    tabs->setSelectedIndex(0);
+    EXPECT_EQ(clickTabs(), 3u);
+    // Page views follow the tabs.
+    EXPECT_NE(std::ranges::find(sink->log, "end:Quellio.QELSoundEffectMakeViewController"),
+              sink->log.end());
+    EXPECT_EQ(sink->log.back(), "begin:Quellio.QELSoundEffectListViewController");
+}
+
+TEST_F(AppDelegateTest, LaunchBeginsOneAnalyticsSessionAndDescribesTheHost) {
+    EXPECT_EQ(runtime.session().sessionStatus, TallySession::kActive);
+    EXPECT_EQ(logged("session begin:"), 1u);
+    EXPECT_EQ(logged("WARNING app has already activate."), 0u);
+    const auto screen = TLANProtocolData::screen();
+    ASSERT_TRUE(screen);
+    EXPECT_GT(screen->width, 0);
+    const auto info = TLANProtocolData::applicationInfo();
+    const std::string* identifier = info.at("CFBundleIdentifier").asString();
+    ASSERT_TRUE(identifier);
+    EXPECT_EQ(*identifier, QELAppDelegate::kBundleIdentifier);
+
+    NotificationCenter::defaultCenter().post(kApplicationWillResignActiveNotification);
+    drain();
+    EXPECT_EQ(runtime.session().sessionStatus, TallySession::kInactive);
+    EXPECT_EQ(logged("session end:"), 1u);
+    NotificationCenter::defaultCenter().post(kApplicationDidBecomeActiveNotification);
+    drain();
+    EXPECT_EQ(logged("session begin:"), 2u);
+}
+
+}  // namespace
