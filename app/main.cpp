@@ -9,6 +9,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Quellio");
     QApplication::setApplicationDisplayName(QStringLiteral("声匣"));
     QApplication::setApplicationVersion(QUELLIO_VERSION);
+    // Lets the desktop match the window to the installed entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.zentrik.quellio"));
     QApplication::setWindowIcon(QIcon(platform::imageNamed("AppIcon", QSizeF(64, 64))));
     QELAppDelegate delegate;
     delegate.didFinishLaunching(application);
