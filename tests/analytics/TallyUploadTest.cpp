@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "CollectorProcess.h"
+#include "support/CollectorProcess.h"
 #include "TallyDataHarness.h"
 #include "analytics/TLANProtocolData.h"
 #include "analytics/TallyEnvelope.h"

@@ -7,13 +7,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/TestSupport.h"
+
+// The collector's path; each suite that uses this header defines it.
+#ifndef TALLY_COLLECTOR
+#error "TALLY_COLLECTOR must name the tally-collector program"
+#endif
 
 extern char** environ;
 
@@ -57,6 +64,51 @@ public:
         ::waitpid(pid_, &status_, 0);
         pid_ = -1;
         return status_;
+    }
+
+    // Waits at most `timeout` for the process to end, collecting its output
+    // meanwhile (a full pipe would stall it). Its wait status, or -1 when it
+    // had to be killed.
+    int waitForExit(std::chrono::milliseconds timeout, std::string* output = nullptr) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        int status = -1;
+        while (pid_ > 0) {
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                status_ = status;
+                break;
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                kill(SIGKILL);
+                status = -1;
+                break;
+            }
+            // Wakes for output, or after a while to look for the end again.
+            pollfd p{out_, POLLIN, 0};
+            const int wait = static_cast<int>(std::min<long>(left.count(), 50));
+            if (::poll(&p, out_ >= 0 ? 1 : 0, wait) > 0) {
+                char chunk[4096];
+                const ssize_t n = ::read(out_, chunk, sizeof chunk);
+                if (n > 0) {
+                    buffer_.append(chunk, static_cast<size_t>(n));
+                } else {
+                    ::close(out_);
+                    out_ = -1;
+                }
+            }
+        }
+        // What is left in the pipe once the process has gone.
+        for (char chunk[4096]; out_ >= 0;) {
+            pollfd p{out_, POLLIN, 0};
+            if (::poll(&p, 1, 0) <= 0) break;
+            const ssize_t n = ::read(out_, chunk, sizeof chunk);
+            if (n <= 0) break;
+            buffer_.append(chunk, static_cast<size_t>(n));
+        }
+        if (output) *output = std::exchange(buffer_, {});
+        return status;
     }
 
     // The next line of output starting with `prefix`, waiting at most

@@ -1,0 +1,295 @@
+// The program as a user drives it: the real delegate, screens, collection
+// files, analytics SDK and uploads. Stand-ins: Qt's offscreen platform, the
+// null audio output (with a tone on its microphone) and a manual clock on the
+// main loop, which times the take as in the maker's own tests; the analytics
+// keep the real clock.
+#include "program/ProgramDriver.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QInputMethodEvent>
+#include <QTest>
+#include <QTimer>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+
+#include "app/QELAppDelegate.h"
+#include "app/QELTabBarController.h"
+#include "audio/AudioEngine.h"
+#include "audio/NullAudioBackend.h"
+#include "core/catalogue/QELSoundEffect.h"
+#include "core/collection/QELMySoundEffectsViewModel.h"
+#include "core/playback/QELSoundEffectListViewModel.h"
+#include "foundation/RunLoop.h"
+#include "support/CollectorProcess.h"
+#include "ui/board/QELSoundEffectCollectionViewCell.h"
+#include "ui/board/QELSoundEffectListViewController.h"
+#include "ui/maker/QELSoundEffectMakeViewController.h"
+#include "ui/maker/QELSoundEffectMakerView.h"
+#include "ui/maker/QELSoundEffectSaveView.h"
+#include "ui/maker/QELSoundEffectSaveViewController.h"
+#include "ui/maker/QELTextField.h"
+#include "ui/mine/QELMySoundEffectsViewController.h"
+#include "ui/mine/QELSoundEffectPickViewController.h"
+#include "ui/platform/Image.h"
+#include "ui/platform/NavigationController.h"
+
+namespace fs = std::filesystem;
+using namespace platform;
+
+namespace {
+
+struct StepFailed {
+    std::string why;
+};
+
+// Runs the main loop and Qt's events until nothing is left to do now.
+void drain() {
+    for (int i = 0; i < 100; ++i) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (RunLoop::main().runUntilIdle() == 0) break;
+    }
+    QCoreApplication::processEvents();
+}
+
+void require(bool ok, const std::string& why) {
+    if (!ok) throw StepFailed{why};
+}
+
+// Keeps the program going until `done` holds: animations run on Qt's real
+// time and background queues finish when they finish, so this waits, but
+// never past `seconds`.
+void until(const std::function<bool()>& done, const std::string& why, double seconds = 20) {
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(static_cast<int>(seconds * 1000));
+    for (;;) {
+        drain();
+        if (done()) return;
+        require(std::chrono::steady_clock::now() < deadline, "timed out waiting: " + why);
+        QTest::qWait(10);
+    }
+}
+
+// The user looks at the screen for a while. The analytics count a page
+// view from one whole second of their real clock.
+void dwell() {
+    QTest::qWait(1100);
+    drain();
+}
+
+void tap(QWidget* widget, QPoint at) {
+    require(widget && widget->isVisible(), "the widget to tap is not on screen");
+    QTest::mouseClick(widget, Qt::LeftButton, {}, at);
+    drain();
+}
+void tap(QWidget* widget) {
+    require(widget != nullptr, "no widget to tap");
+    tap(widget, widget->rect().center());
+}
+void tapItem(CollectionView* grid, const IndexPath& ip) {
+    require(grid != nullptr, "no grid");
+    tap(grid->contentWidget(), grid->layoutFrameForItem(ip).center().toPoint());
+}
+
+// The row of the grid's first section whose cell shows `name`.
+std::optional<int64_t> rowNamed(CollectionView* grid, const QString& name) {
+    for (int64_t row = 0; row < grid->numberOfItemsInSection(0); ++row) {
+        auto* cell =
+            dynamic_cast<QELSoundEffectCollectionViewCell*>(grid->cellForItemAtIndexPath({0, row}));
+        if (cell && cell->titleLabel()->text() == name) return row;
+    }
+    return std::nullopt;
+}
+
+class Script {
+public:
+    Script(QELAppDelegate& delegate, ManualClock& clock) : delegate_(delegate), clock_(clock) {}
+
+    void step(const std::string& name) {
+        step_ = name;
+        std::cout << "step: " << name << std::endl;
+    }
+    const std::string& currentStep() const { return step_; }
+
+    QELTabBarController& tabs() {
+        require(delegate_.tabBarController() != nullptr, "no tab bar");
+        return *delegate_.tabBarController();
+    }
+    void selectTab(int index) {
+        tap(tabs().tabBar()->button(index));
+        require(tabs().selectedIndex() == index, "the tab did not change");
+    }
+
+    void first() {
+        step("tap a board effect");
+        auto& board = tabs().soundEffectListViewController();
+        until([&] { return board.collectionView()->numberOfItemsInSection(0) > 0; },
+              "the board's catalogue");
+        tapItem(board.collectionView(), {0, 0});
+        require(board.viewModel()->playingIndexPath() == IndexPath{0, 0}, "the effect plays");
+        dwell();
+
+        step("select the collection tab");
+        selectTab(2);
+        auto& mine = tabs().mySoundEffectsViewController();
+        require(mine.viewModel()->storage().soundEffects().empty(), "a fresh collection");
+
+        step("open the picker with the add button");
+        tap(mine.navigationController()->navigationBar()->leftButton());
+        QELSoundEffectPickViewController* picker = nullptr;
+        until(
+            [&] {
+                auto* nav = dynamic_cast<NavigationController*>(mine.presentedViewController());
+                picker =
+                    nav ? dynamic_cast<QELSoundEffectPickViewController*>(nav->topViewController())
+                        : nullptr;
+                return picker && picker->collectionView()->isVisible() &&
+                       picker->collectionView()->numberOfItemsInSection(0) > 0;
+            },
+            "the picker on screen");
+
+        step("pick an effect");
+        const QString favourite =
+            QString::fromStdString(picker->viewModel()->objectAtIndexPath({0, 0})->name());
+        tapItem(picker->collectionView(), {0, 0});
+        until([&] { return !mine.presentedViewController(); }, "the picker to close");
+        require(mine.viewModel()->storage().soundEffects().size() == 1, "one entry collected");
+
+        step("play the new favourite");
+        std::optional<int64_t> row;
+        until([&] { return (row = rowNamed(mine.collectionView(), favourite)).has_value(); },
+              "the favourite's cell");
+        tapItem(mine.collectionView(), {0, *row});
+        require(mine.viewModel()->playingIndexPath() == IndexPath{0, *row}, "the favourite plays");
+
+        step("select the maker tab");
+        selectTab(1);
+        auto& maker = tabs().soundEffectMakeViewController();
+        QELSoundEffectMakerView* view = maker.makerView();
+        until([&] { return view && view->recordButton()->isVisible(); }, "the maker on screen");
+        require(view->recordButton()->isEnabled(), "the record button takes a press");
+
+        step("hold the record button");
+        QWidget* record = view->recordButton();
+        QTest::mousePress(record, Qt::LeftButton, {}, record->rect().center());
+        drain();
+        require(maker.state() == QELSoundEffectMakeViewController::State::Recording,
+                "recording while held");
+        // Display frames of the manual clock, as the maker's own tests hold.
+        for (int frame = 0; frame < 50; ++frame) {
+            clock_.advanceSeconds(0.05);
+            drain();
+        }
+
+        step("release the record button");
+        QTest::mouseRelease(record, Qt::LeftButton, {}, record->rect().center());
+        drain();
+        require(maker.state() == QELSoundEffectMakeViewController::State::Recorded,
+                "a take of 2.5 s is kept");
+
+        dwell();
+
+        step("save the take under a typed name");
+        until([&] { return view->saveButton()->isEnabled(); }, "the save button");
+        tap(view->saveButton());
+        QELSoundEffectSaveViewController* save = nullptr;
+        until(
+            [&] {
+                save = maker.saveViewController();
+                return save && save->saveView() && save->saveView()->textField()->isVisible();
+            },
+            "the save dialog");
+        QInputMethodEvent typed;
+        typed.setCommitString(QString::fromStdString(kRecordingName));
+        QApplication::sendEvent(save->saveView()->textField(), &typed);
+        require(save->saveView()->textField()->text() == QString::fromStdString(kRecordingName),
+                "the name was typed");
+        tap(save->saveView()->confirmButton());
+        until([&] { return maker.state() == QELSoundEffectMakeViewController::State::Ready; },
+              "the save to finish");
+
+        step("find the recording in the collection tab");
+        selectTab(2);
+        until([&] { return rowNamed(mine.collectionView(), kRecordingName.c_str()).has_value(); },
+              "the recording's cell");
+        require(mine.viewModel()->storage().soundEffects().size() == 2, "two entries collected");
+        require(fs::exists(kUserCollectionFileBasePath() + "/" + kRecordingName + ".caf"),
+                "the recording's file");
+    }
+
+    // Until the collector holds an upload with a session: the one the first
+    // run ended when it quit.
+    void second(const std::string& collectorDb) {
+        step("find the collection as it was left");
+        auto& mine = tabs().mySoundEffectsViewController();
+        require(mine.viewModel()->storage().soundEffects().size() == 2,
+                "the two entries of the first run");
+
+        step("wait for the upload of the first run's session");
+        until(
+            [&] {
+                std::string out;
+                testsupport::run(
+                    std::string(TALLY_COLLECTOR) + " --dump --db '" + collectorDb + "'", &out);
+                return out.find("\"sessions\"") != std::string::npos;
+            },
+            "an upload with a session", 60);
+    }
+
+private:
+    QELAppDelegate& delegate_;
+    ManualClock& clock_;
+    std::string step_ = "launch";
+};
+
+}  // namespace
+
+int driveProgram(int argc, char** argv, const std::string& phase, const std::string& collectorDb) {
+    // As app/main.cpp launches.
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("Quellio");
+    QApplication::setApplicationDisplayName(QStringLiteral("声匣"));
+    QApplication::setApplicationVersion(QUELLIO_VERSION);
+    QApplication::setWindowIcon(QIcon(platform::imageNamed("AppIcon", QSizeF(64, 64))));
+
+    // The stand-ins, before the delegate looks for an engine of its own.
+    static ManualClock clock(Clock::system().date());
+    RunLoop::main().setClock(clock);
+    auto backend = std::make_unique<NullAudioBackend>(RunLoop::main());
+    std::vector<float> tone(44100 * 10);
+    for (size_t i = 0; i < tone.size(); ++i)
+        tone[i] = 0.3f * static_cast<float>(std::sin(2 * M_PI * 440 * double(i) / 44100));
+    backend->setInputSignal(std::move(tone));
+    AudioEngine::shared().start(std::move(backend));
+
+    QELAppDelegate delegate;
+    delegate.didFinishLaunching(application);
+
+    Script script(delegate, clock);
+    int failed = 0;
+    // Inside the event loop, so that quitting runs the program's own
+    // will-terminate path.
+    QTimer::singleShot(0, &application, [&] {
+        try {
+            if (phase == "first") {
+                script.first();
+            } else if (phase == "second") {
+                script.second(collectorDb);
+            } else {
+                throw StepFailed{"unknown phase " + phase};
+            }
+            script.step("quit");
+        } catch (const StepFailed& f) {
+            std::cerr << "program driver: step \"" << script.currentStep() << "\" failed: " << f.why
+                      << std::endl;
+            failed = 1;
+        }
+        QCoreApplication::quit();
+    });
+    const int status = QApplication::exec();
+    return failed ? failed : status;
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+// The name the first run types for its recording.
+inline const std::string kRecordingName = "开场 掌声";
+
+// Runs the program as `quellio` runs, driven through its screens by the
+// script of `phase`: "first" plays, collects, records and saves, then
+// quits; "second" relaunches over the same home and quits once the
+// collector at `collectorDb` holds the first run's session. Prints each step
+// on stdout; a failed step goes to stderr and makes the result non-zero.
+int driveProgram(int argc, char** argv, const std::string& phase, const std::string& collectorDb);
