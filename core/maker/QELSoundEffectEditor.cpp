@@ -105,7 +105,14 @@ void QELSoundEffectEditor::setEditType(std::optional<QELSoundEffectEditType> typ
 }
 
 void QELSoundEffectEditor::editAsset(Completion completion) {
-    if (!assetReader_) return;
+    if (!assetReader_) {
+        // Still answer, as a failure: a caller waiting for the render (the
+        // make screen holds its buttons meanwhile) would wait forever.
+        platform::MainQueue::async([self = shared_from_this(), completion = std::move(completion)] {
+            if (completion) completion(*self);
+        });
+        return;
+    }
     assetReader_->startReading();
     platform::globalQueue(platform::QueuePriority::High)
         .async([self = shared_from_this(), completion = std::move(completion)] {

@@ -43,7 +43,7 @@ public:
     // Starts rendering and returns at once. `completion` is called once on
     // the main queue when rendering has ended, written or not (see
     // succeeded()). Without a readable source nothing starts and the
-    // completion never comes.
+    // completion comes as a failure.
     void editAsset(Completion completion);
 
     // After the completion: whether the destination was written.

@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "audio/NullAudioBackend.h"
+#include "foundation/DebugLog.h"
 #include "foundation/RunLoop.h"
 #include "ui/MakerTestSupport.h"
 #include "ui/maker/QELSoundEffectEditorPickView.h"
@@ -151,6 +152,25 @@ TEST_F(MakerTest, PickingSelectsOneRendersOnceAndPreviews) {
     EXPECT_FALSE(picker->loliButton()->bottomView()->isVisible());
     EXPECT_EQ(count("event:click_sound_effect"), 3u);
     screenshot("maker-picked.png");
+}
+
+// A take that cannot be read renders nothing, and the screen must not wait
+// for it with discard and save held off.
+TEST_F(MakerTest, AnUnreadableTakeLeavesDiscardAndSaveUsable) {
+    MakerScreen& s = open();
+    s.record(2.5);
+    testsupport::writeText(s.viewModel->tmpRecordFilePath(), "not audio");
+    auto quiet = platform::setDebugErrorSink([](const platform::DebugErrorEntry&) {});
+    s.click(s.view().editPickView()->uncleButton());
+    const bool settled =
+        RunLoop::main().runUntil([&] { return s.view().discardButton()->isEnabled(); });
+    platform::setDebugErrorSink(quiet);
+    ASSERT_TRUE(settled);
+    EXPECT_TRUE(s.view().saveButton()->isEnabled());
+    EXPECT_FALSE(fs::exists(s.viewModel->variantFilePath(Type::Uncle)));
+    s.click(s.view().discardButton());
+    uitest::drain();
+    EXPECT_EQ(s.controller->state(), State::Ready);
 }
 
 TEST_F(MakerTest, ConfirmedSaveReturnsToReadyWithTheEntryInTheCollection) {

@@ -137,19 +137,23 @@ TEST_F(EditorTest, WithoutATypeWritesAnEmptyWav) {
     EXPECT_EQ(makertest::soxi("-s", dest), "0");
 }
 
-TEST_F(EditorTest, AnUnreadableSourceStartsNothing) {
+TEST_F(EditorTest, AnUnreadableSourceStartsNothingAndCompletesAsAFailure) {
     testsupport::writeText(source, "not audio");
     std::vector<std::string> errors;
     auto old = platform::setDebugErrorSink(
         [&](const platform::DebugErrorEntry& e) { errors.push_back(e.message); });
     auto editor = QELSoundEffectEditor::initWithAudioURL(source, dir.file("Loli.caf"));
     editor->setEditType(Type::Loli);
-    bool called = false;
-    editor->editAsset([&](QELSoundEffectEditor&) { called = true; });
+    int calls = 0;
+    editor->editAsset([&](QELSoundEffectEditor& e) {
+        ++calls;
+        EXPECT_FALSE(e.succeeded());
+    });
+    EXPECT_EQ(calls, 0) << "the answer comes on the main queue, never inside the call";
     platform::globalQueue(platform::QueuePriority::High).waitUntilIdle();
     platform::RunLoop::main().runUntilIdle();
     platform::setDebugErrorSink(old);
-    EXPECT_FALSE(called);
+    EXPECT_EQ(calls, 1);
     EXPECT_FALSE(std::filesystem::exists(dir.file("Loli.caf")));
     EXPECT_EQ(errors.size(), 2u);  // no old destination, and the source
 }
