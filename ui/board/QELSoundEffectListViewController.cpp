@@ -1,9 +1,6 @@
 #include "ui/board/QELSoundEffectListViewController.h"
 
-#include "core/playback/QELSoundEffectPlayer.h"
-#include "foundation/DebugLog.h"
 #include "foundation/Fatal.h"
-#include "foundation/RunLoop.h"
 #include "ui/statistics/QELStatistics.h"
 
 using namespace platform;
@@ -37,9 +34,7 @@ QELSoundEffectListViewController::QELSoundEffectListViewController(
 }
 
 QELSoundEffectListViewController::~QELSoundEffectListViewController() {
-    recordObserver_.reset();
-    // The model may outlive the screen; its callback must not reach it.
-    if (viewModel_) viewModel_->setPlayStopped({});
+    playSelection_.reset();
     dataSource_.reset();
 }
 
@@ -59,19 +54,7 @@ void QELSoundEffectListViewController::viewDidLoad() {
     dataSource_ = std::make_unique<QELSoundEffectListCollectionViewDataSource>(
         cv, provider, std::weak_ptr<QELDataSourceDelegate<QELSoundEffect::Ref>>(self));
 
-    std::weak_ptr<QELSoundEffectListViewController> weak = self;
-    viewModel_->setPlayStopped([weak](QELSoundEffectPlayController&, const IndexPath& indexPath) {
-        if (auto controller = weak.lock())
-            controller->collectionView()->deselectItemAtIndexPath(indexPath, true);
-    });
-    recordObserver_ = NotificationCenter::defaultCenter().addObserver(
-        QELSoundEffectPlayer::SoundEffectPlayerDidStoppedNotification, nullptr, RunLoop::main(),
-        [weak](const Notification&) {
-            auto controller = weak.lock();
-            if (!controller) return;
-            if (auto playing = controller->viewModel_->playingIndexPath())
-                controller->collectionView()->deselectItemAtIndexPath(*playing, false);
-        });
+    playSelection_ = std::make_unique<QELPlaySelection>(viewModel_, cv, kEventPlaySound);
 }
 
 void QELSoundEffectListViewController::viewDidLayoutSubviews() {
@@ -92,17 +75,7 @@ std::optional<std::string> QELSoundEffectListViewController::supplementaryIdenti
     return std::nullopt;
 }
 
-void QELSoundEffectListViewController::didSelectItemAtIndexPath(CollectionView& collectionView,
+void QELSoundEffectListViewController::didSelectItemAtIndexPath(CollectionView&,
                                                                 const IndexPath& indexPath) {
-    AudioError error;
-    const bool started = viewModel_->playOrStopAtIndexPath(indexPath, &error);
-    if (!error.message.empty()) {
-#ifndef NDEBUG
-        QEL_DEBUG_ERROR("play failed at " + indexPath.description() + ": " + error.message);
-#endif
-        // Nothing plays, so nothing may look as if it did.
-        collectionView.deselectItemAtIndexPath(indexPath, false);
-        return;
-    }
-    if (started) QELStatisticsSink::shared().event(kEventPlaySound);
+    playSelection_->didTapItemAtIndexPath(indexPath);
 }

@@ -7,6 +7,7 @@
 #include "core/playback/QELSoundEffectListViewModel.h"
 #include "foundation/NotificationCenter.h"
 #include "ui/board/QELCollectionViewDataSource.h"
+#include "ui/board/QELPlaySelection.h"
 #include "ui/board/QELSoundEffectCollectionViewCell.h"
 
 inline constexpr const char* kSoundEffectCellIdentifier = "SoundEffectCollectionViewCell";
@@ -50,7 +51,7 @@ public:
     static platform::CollectionViewFlowLayout layoutForWidth(double width);
 
 private:
-    platform::NotificationToken recordObserver_;
+    std::unique_ptr<QELPlaySelection> playSelection_;
     std::shared_ptr<QELSoundEffectListViewModel> viewModel_;
     std::unique_ptr<QELSoundEffectListCollectionViewDataSource> dataSource_;
 };

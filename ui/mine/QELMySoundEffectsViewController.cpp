@@ -3,8 +3,6 @@
 #include <algorithm>
 
 #include "core/playback/QELSoundEffectListViewModel.h"
-#include "core/playback/QELSoundEffectPlayer.h"
-#include "foundation/DebugLog.h"
 #include "foundation/Fatal.h"
 #include "foundation/RunLoop.h"
 #include "foundation/UserDefaults.h"
@@ -45,12 +43,9 @@ QELMySoundEffectsViewController::QELMySoundEffectsViewController(
 QELMySoundEffectsViewController::~QELMySoundEffectsViewController() {
     countObserver_.reset();
     longPressObserver_.reset();
-    recordObserver_.reset();
-    // The model may outlive the screen; its callbacks must not reach it.
-    if (viewModel_) {
-        viewModel_->setPlayStopped({});
-        viewModel_->setContentDidChanged({});
-    }
+    playSelection_.reset();
+    // The model may outlive the screen; its callback must not reach it.
+    if (viewModel_) viewModel_->setContentDidChanged({});
     dataSource_.reset();
 }
 
@@ -113,19 +108,7 @@ void QELMySoundEffectsViewController::viewDidLoad() {
                                controller->collectionView()->reloadData();
                                controller->placeContactView();
                            });
-    recordObserver_ = center.addObserver(
-        QELSoundEffectPlayer::SoundEffectPlayerDidStoppedNotification, nullptr, RunLoop::main(),
-        [weak](const Notification&) {
-            auto controller = weak.lock();
-            if (!controller) return;
-            if (auto playing = controller->viewModel_->playingIndexPath())
-                controller->collectionView()->deselectItemAtIndexPath(*playing, false);
-        });
-
-    viewModel_->setPlayStopped([weak](QELSoundEffectPlayController&, const IndexPath& indexPath) {
-        if (auto controller = weak.lock())
-            controller->collectionView()->deselectItemAtIndexPath(indexPath, true);
-    });
+    playSelection_ = std::make_unique<QELPlaySelection>(viewModel_, cv, kEventPlayFavorite);
     viewModel_->setContentDidChanged([weak](QELMySoundEffectsViewModel&, const IndexPath& indexPath,
                                             QELMySoundEffectsChangeType type) {
         auto controller = weak.lock();
@@ -199,19 +182,9 @@ std::optional<std::string> QELMySoundEffectsViewController::supplementaryIdentif
     return std::nullopt;
 }
 
-void QELMySoundEffectsViewController::didSelectItemAtIndexPath(CollectionView& collectionView,
+void QELMySoundEffectsViewController::didSelectItemAtIndexPath(CollectionView&,
                                                                const IndexPath& indexPath) {
-    AudioError error;
-    const bool started = viewModel_->playOrStopAtIndexPath(indexPath, &error);
-    if (!error.message.empty()) {
-#ifndef NDEBUG
-        QEL_DEBUG_ERROR("play failed at " + indexPath.description() + ": " + error.message);
-#endif
-        // Nothing plays, so nothing may look as if it did.
-        collectionView.deselectItemAtIndexPath(indexPath, false);
-        return;
-    }
-    if (started) QELStatisticsSink::shared().event(kEventPlayFavorite);
+    playSelection_->didTapItemAtIndexPath(indexPath);
 }
 
 void QELMySoundEffectsViewController::presentPicker(

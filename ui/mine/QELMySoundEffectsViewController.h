@@ -6,6 +6,7 @@
 
 #include "core/collection/QELMySoundEffectsViewModel.h"
 #include "foundation/NotificationCenter.h"
+#include "ui/board/QELPlaySelection.h"
 #include "ui/mine/QELMySoundEffectEmptyView.h"
 #include "ui/mine/QELMySoundEffectsCollectionViewDataSource.h"
 #include "ui/mine/QELMySoundEffectsContactUsView.h"
@@ -71,6 +72,6 @@ private:
     QPointer<QELMySoundEffectEmptyView> emptyView_;
     platform::NotificationToken countObserver_;
     platform::NotificationToken longPressObserver_;
-    platform::NotificationToken recordObserver_;
+    std::unique_ptr<QELPlaySelection> playSelection_;
     std::shared_ptr<QELMySoundEffectsEditOptionViewController> editOptions_;
 };
