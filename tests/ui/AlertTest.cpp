@@ -117,4 +117,20 @@ TEST_F(AlertTest, PanelSlidesDownThenBackUp) {
     EXPECT_FALSE(view.isVisible());
 }
 
+// The bar that holds the view can go while an alert slides (its screen is
+// closed): the queue must go on with a new view, not stay locked.
+TEST_F(AlertTest, AViewDestroyedWhileSlidingPassesTheQueueOn) {
+    QELNavigationAlertManager::alertView().removeEventFilter(&shown);
+    setAnimationsInstant(false);
+    QELNavigationAlertManager::showAlert(QELNavigationAlert("gone with its bar"));
+    QELNavigationAlertManager::showAlert(QELNavigationAlert("next"));
+    drain();
+    delete &QELNavigationAlertManager::alertView();
+    setAnimationsInstant(true);
+    drain();
+    EXPECT_EQ(QELNavigationAlertManager::alertView().titleLabel()->text(), QStringLiteral("next"));
+    EXPECT_FALSE(QELNavigationAlertManager::isShowing());
+    QELNavigationAlertManager::alertView().installEventFilter(&shown);
+}
+
 }  // namespace

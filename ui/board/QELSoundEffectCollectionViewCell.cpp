@@ -37,6 +37,11 @@ void QELSoundEffectCollectionViewCell::layoutSubviews() {
                        content.y() + (content.height() - overlayView_->height()) / 2);
 }
 
+QELSoundEffectCollectionViewCell::~QELSoundEffectCollectionViewCell() {
+    // The glow's completion uses the overlay: end it while the cell is whole.
+    removeAllAnimations(overlayView_);
+}
+
 void QELSoundEffectCollectionViewCell::setAppearanceConfiguration(
     double cornerRadius, const QColor& backgroundColor, const QColor& selectedBackgroundColor) {
     cornerRadius_ = cornerRadius;

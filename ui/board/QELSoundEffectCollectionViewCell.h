@@ -15,6 +15,7 @@ public:
     static constexpr double kGlowOutset = 7.0;
 
     QELSoundEffectCollectionViewCell();
+    ~QELSoundEffectCollectionViewCell() override;
 
     virtual void setAppearanceConfiguration(double cornerRadius, const QColor& backgroundColor,
                                             const QColor& selectedBackgroundColor);

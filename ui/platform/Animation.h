@@ -37,7 +37,9 @@ using AnimationCompletion = std::function<void(bool finished)>;
 // Animates the changes over `duration` seconds after `delay`, then calls
 // `completion` with true; removeAllAnimations() ends it early with false.
 // `owner` ties the animation to an object: it ends (as not finished) when
-// the owner goes or its animations are removed.
+// the owner goes or its animations are removed. The owner's `destroyed`
+// comes when only its QObject is left, so an owner whose completions use it
+// calls removeAllAnimations() in its own destructor.
 void animate(double duration, double delay, AnimationCurve curve,
              const std::function<void(AnimationChanges&)>& changes,
              AnimationCompletion completion = {}, QObject* owner = nullptr);

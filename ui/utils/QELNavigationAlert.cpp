@@ -37,6 +37,13 @@ void QELNavigationAlertView::updateConstraints() {
     titleLabel_->setGeometry(contentView_->rect());
 }
 
+QELNavigationAlertView::~QELNavigationAlertView() {
+    // The slides' completions use this view and pass the queue on: end
+    // them while the view is whole, not from the base class's destructor.
+    // Ending the slide in starts the slide out, hence the loop.
+    while (runningAnimationCount(this) > 0) removeAllAnimations(this);
+}
+
 void QELNavigationAlertView::resizeEvent(QResizeEvent* event) {
     View::resizeEvent(event);
     // A running slide owns the panel's position.

@@ -29,6 +29,7 @@ public:
     static constexpr double kSlideDuration = 0.45;
 
     QELNavigationAlertView();
+    ~QELNavigationAlertView() override;
     void showAlert(const QELNavigationAlert& alert, std::function<void()> completion);
     QSize sizeHint() const override;
 
