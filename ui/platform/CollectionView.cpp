@@ -74,7 +74,11 @@ CollectionView::CollectionView(CollectionViewFlowLayout layout, QWidget* parent)
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { layoutVisible(); });
 }
 
-CollectionView::~CollectionView() = default;
+CollectionView::~CollectionView() {
+    // A batch's completion may ask this view for its items: end it while
+    // the view is whole.
+    removeAllAnimations(this);
+}
 
 void CollectionView::setBackgroundColor(const QColor& color) {
     QPalette p = palette();
