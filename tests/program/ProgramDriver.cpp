@@ -1,8 +1,7 @@
 // The program as a user drives it: the real delegate, screens, collection
 // files, analytics SDK and uploads. Stand-ins: Qt's offscreen platform, the
-// null audio output (with a tone on its microphone) and a manual clock on the
-// main loop, which times the take as in the maker's own tests; the analytics
-// keep the real clock.
+// null audio output (with a tone on its microphone) and a manual clock for
+// the main loop and the analytics, which times the take and the pages.
 #include "program/ProgramDriver.h"
 
 #include <QApplication>
@@ -16,6 +15,8 @@
 #include <functional>
 #include <iostream>
 
+#include "analytics/TallyDataPipeline.h"
+#include "analytics/TallyRuntime.h"
 #include "app/QELAppDelegate.h"
 #include "app/QELTabBarController.h"
 #include "audio/AudioEngine.h"
@@ -74,13 +75,6 @@ void until(const std::function<bool()>& done, const std::string& why, double sec
     }
 }
 
-// The user looks at the screen for a while. The analytics count a page
-// view from one whole second of their real clock.
-void dwell() {
-    QTest::qWait(1100);
-    drain();
-}
-
 void tap(QWidget* widget, QPoint at) {
     require(widget && widget->isVisible(), "the widget to tap is not on screen");
     QTest::mouseClick(widget, Qt::LeftButton, {}, at);
@@ -118,6 +112,12 @@ public:
     QELTabBarController& tabs() {
         require(delegate_.tabBarController() != nullptr, "no tab bar");
         return *delegate_.tabBarController();
+    }
+    // The user looks at the screen for a while; the analytics count a page
+    // view from one whole second.
+    void dwell() {
+        clock_.advanceSeconds(1.1);
+        drain();
     }
     void selectTab(int index) {
         tap(tabs().tabBar()->button(index));
@@ -259,6 +259,13 @@ int driveProgram(int argc, char** argv, const std::string& phase, const std::str
     // The stand-ins, before the delegate looks for an engine of its own.
     static ManualClock clock(Clock::system().date());
     RunLoop::main().setClock(clock);
+    // The analytics on the same clock: a page lasts as long as the script
+    // says. Kept to the end of the process, like the SDK's own instance.
+    TallyEnvironment environment = TallyEnvironment::process();
+    environment.clock = &clock;
+    static TallyRuntime* analytics = new TallyRuntime(environment);
+    analytics->setPipeline(std::make_shared<TallyDataPipeline>(*analytics));
+    TallyRuntime::Scope analyticsScope(*analytics);
     auto backend = std::make_unique<NullAudioBackend>(RunLoop::main());
     std::vector<float> tone(44100 * 10);
     for (size_t i = 0; i < tone.size(); ++i)
