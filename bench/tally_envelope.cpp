@@ -20,9 +20,9 @@
 #include "analytics/TallyLog.h"
 #include "analytics/TallyRuntime.h"
 #include "analytics/TallyUtility.h"
-#include "foundation/NotificationCenter.h"
 #include "foundation/RunLoop.h"
-#include "foundation/UserDefaults.h"
+
+#include "ScratchTally.h"
 
 extern char** environ;
 
@@ -82,25 +82,13 @@ std::string startCollector(const std::string& db, pid_t& pid, int& out) {
 }  // namespace
 
 int main() {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("tally-envelope-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
+    ScratchTally scratch("tally-envelope-bench");
     setTallyLogSink([](const std::string&) {});
-
-    platform::RunLoop loop(platform::Clock::system());
-    platform::UserDefaults defaults((dir / "defaults.plist").string());
-    platform::NotificationCenter center;
-    TallyEnvironment env;
-    env.clock = &platform::Clock::system();
-    env.defaults = &defaults;
-    env.runLoop = &loop;
-    env.notificationCenter = &center;
-    env.libraryDirectory = (dir / "Library").string();
-    env.sharedUDIDDirectory = (dir / "SharedUDID").string();
+    platform::RunLoop& loop = scratch.loop;
     pid_t collectorPid = -1;
     int collectorOut = -1;
     {
-        TallyRuntime runtime(env);
+        TallyRuntime runtime(scratch.env);
         TallyRuntime::Scope scope(runtime);
         auto pipeline = std::make_shared<TallyDataPipeline>(runtime);
         runtime.setPipeline(pipeline);
@@ -138,7 +126,7 @@ int main() {
 
         // Upload: jobs of ten envelopes of 100 events each.
         const std::string url =
-            startCollector((dir / "collector.db").string(), collectorPid, collectorOut);
+            startCollector((scratch.dir / "collector.db").string(), collectorPid, collectorOut);
         if (url.empty()) {
             std::printf("tally-collector did not start\n");
         } else {
@@ -168,6 +156,5 @@ int main() {
         ::close(collectorOut);
     }
     setTallyLogSink({});
-    std::filesystem::remove_all(dir);
     return 0;
 }

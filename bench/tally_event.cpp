@@ -11,9 +11,9 @@
 #include "analytics/Tally.h"
 #include "analytics/TallyLog.h"
 #include "analytics/TallyRuntime.h"
-#include "foundation/NotificationCenter.h"
 #include "foundation/RunLoop.h"
-#include "foundation/UserDefaults.h"
+
+#include "ScratchTally.h"
 
 namespace {
 
@@ -26,23 +26,11 @@ double nanos(Clock::duration d) {
 }  // namespace
 
 int main() {
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("tally-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
+    ScratchTally scratch("tally-bench");
     setTallyLogSink([](const std::string&) {});
-
-    platform::RunLoop loop(platform::Clock::system());
-    platform::UserDefaults defaults((dir / "defaults.plist").string());
-    platform::NotificationCenter center;
-    TallyEnvironment env;
-    env.clock = &platform::Clock::system();
-    env.defaults = &defaults;
-    env.runLoop = &loop;
-    env.notificationCenter = &center;
-    env.libraryDirectory = (dir / "Library").string();
-    env.sharedUDIDDirectory = (dir / "SharedUDID").string();
+    platform::RunLoop& loop = scratch.loop;
     {
-        TallyRuntime runtime(env);
+        TallyRuntime runtime(scratch.env);
         TallyRuntime::Scope scope(runtime);
         TLAnalyticsConfig config;
         config.appKey = "5f8e2a91c3d74b06e1a9c2d7";
@@ -77,6 +65,5 @@ int main() {
                     collectNs / 1e6, recorded / (collectNs / 1e9));
     }
     setTallyLogSink({});
-    std::filesystem::remove_all(dir);
     return 0;
 }
