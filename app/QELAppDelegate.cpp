@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QShortcut>
 
 #include "analytics/TLANProtocolData.h"
 #include "app/QELTabBarController.h"
@@ -58,8 +59,23 @@ bool QELAppDelegate::didFinishLaunching(QApplication& application) {
     window_->setWindowTitle(QStringLiteral("声匣"));
     tabBarController_ = std::make_shared<QELTabBarController>();
     window_->setRootViewController(tabBarController_);
+    installShortcuts();
     window_->show();
     // Launched means active, as on the phone: the analytics session begins.
     platform::postApplicationStateNotifications(context_.get());
     return true;
+}
+
+void QELAppDelegate::installShortcuts() {
+    platform::Window* window = window_.get();
+    for (int i = 0; i < 3; ++i) {
+        auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | (Qt::Key_1 + i)), window);
+        QObject::connect(shortcut, &QShortcut::activated, window,
+                         [this, i] { tabBarController_->userSelected(i); });
+    }
+    // The way out is the window's own: closing it is what quits, and
+    // everything that must happen at the end hangs on that.
+    auto* quit = new QShortcut(QKeySequence::Quit, window);
+    if (quit->key().isEmpty()) quit->setKey(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QObject::connect(quit, &QShortcut::activated, window, [window] { window->close(); });
 }

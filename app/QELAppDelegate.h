@@ -22,8 +22,9 @@ public:
 
     platform::Window* window() const { return window_.get(); }
     QELTabBarController* tabBarController() const { return tabBarController_.get(); }
-
 private:
+    void installShortcuts();
+
     // Ties the run-loop binding and the notification sources to this
     // delegate's life.
     std::unique_ptr<QObject> context_;

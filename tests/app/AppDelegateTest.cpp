@@ -132,6 +132,42 @@ TEST_F(AppDelegateTest, EveryTabTheUserPicksIsCountedOnce) {
     EXPECT_EQ(sink->log.back(), "begin:Quellio.QELSoundEffectListViewController");
 }
 
+TEST_F(AppDelegateTest, CtrlDigitsPickTabsAndCtrlQClosesTheWindow) {
+    Window* window = delegate->window();
+    window->activateWindow();
+    drain();
+    QTest::keyClick(window, Qt::Key_3, Qt::ControlModifier);
+    drain();
+    EXPECT_EQ(tabs->selectedIndex(), 2);
+    QTest::keyClick(window, Qt::Key_2, Qt::ControlModifier);
+    drain();
+    EXPECT_EQ(tabs->selectedIndex(), 1);
+    EXPECT_EQ(clickTabs(), 2u) << "counted as the user's picks";
+    // Without a microphone the maker asks first; its question holds the keys.
+    if (auto* alert = tabs->soundEffectMakeViewController().microPhoneAlert())
+        alert->dismissWithClickedButtonIndex(0);
+    window->activateWindow();  // as the desktop does when the question goes
+    drain();
+    QTest::keyClick(window, Qt::Key_1, Qt::ControlModifier);
+    drain();
+    EXPECT_EQ(tabs->selectedIndex(), 0);
+
+    // Closed as the desktop closes it: what quits the program.
+    struct CloseCounter : QObject {
+        int closes = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            closes += e->type() == QEvent::Close;
+            return false;
+        }
+    } counter;
+    window->installEventFilter(&counter);
+    QTest::keyClick(window, Qt::Key_Q, Qt::ControlModifier);
+    drain();
+    window->removeEventFilter(&counter);
+    EXPECT_EQ(counter.closes, 1);
+    EXPECT_FALSE(window->isVisible());
+}
+
 TEST_F(AppDelegateTest, LaunchBeginsOneAnalyticsSessionAndDescribesTheHost) {
     EXPECT_EQ(runtime.session().sessionStatus, TallySession::kActive);
     EXPECT_EQ(logged("session begin:"), 1u);

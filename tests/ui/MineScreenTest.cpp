@@ -177,6 +177,17 @@ TEST_F(MineTest, LongPressFiresOnceAtItsStartAndIsNoTap) {
     uitest::advance(1);
     EXPECT_EQ(presses, 1) << "a short press is a tap";
     EXPECT_FALSE(model->playingEffect()) << "the second tap stops it";
+
+    // The desktop's context click opens what a long press opens, at once.
+    const QPoint centre = grid()->layoutFrameForItem({0, 0}).center().toPoint();
+    QTest::mouseClick(grid()->contentWidget(), Qt::MiddleButton, {}, centre);
+    drain();
+    EXPECT_EQ(presses, 1);
+    QTest::mouseClick(grid()->contentWidget(), Qt::RightButton, {}, centre);
+    drain();
+    EXPECT_EQ(presses, 2);
+    EXPECT_TRUE(popoverState(*screen->editOptions()).popoverWindow);
+    EXPECT_FALSE(model->playingEffect()) << "and plays nothing";
 }
 
 TEST_F(MineTest, FilledGridScreenshot) {
