@@ -13,6 +13,7 @@
 #include "ui/board/QELSoundEffectListViewController.h"
 #include "ui/maker/QELSoundEffectMakeViewController.h"
 #include "ui/mine/QELMySoundEffectsViewController.h"
+#include "ui/platform/Animation.h"
 #include "ui/platform/Palette.h"
 #include "ui/utils/QELNavigationAlert.h"
 #include "ui/utils/QELNavigationController.h"
@@ -166,6 +167,59 @@ TEST_F(AppDelegateTest, CtrlDigitsPickTabsAndCtrlQClosesTheWindow) {
     window->removeEventFilter(&counter);
     EXPECT_EQ(counter.closes, 1);
     EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(AppDelegateTest, TheWindowKeepsAMinimumSizeAndItsPlaceBetweenStarts) {
+    EXPECT_EQ(delegate->window()->minimumSize(), QSize(320, 480));
+    UserDefaults own(dir.file("Preferences/window.plist"));
+    auto restart = [&] {
+        delegate.reset();
+        drain();
+        delegate = std::make_unique<QELAppDelegate>(own);
+        delegate->didFinishLaunching(*qApp);
+        drain();
+        return delegate->window();
+    };
+    Window* window = restart();
+    window->resize(360, 560);
+    window->move(30, 40);
+    drain();
+    delegate->saveWindowGeometry();
+    window = restart();
+    EXPECT_EQ(window->size(), QSize(360, 560));
+    EXPECT_EQ(window->pos(), QPoint(30, 40));
+
+    own.setObject(Value(std::string("-5000,-5000,100,100")), QELAppDelegate::kWindowGeometryKey);
+    window = restart();
+    EXPECT_EQ(window->size(), QSize(320, 480)) << "never below the minimum";
+    EXPECT_NE(window->pos(), QPoint(-5000, -5000)) << "not on a screen that is not there";
+}
+
+// An alert shown on the maker stays on the maker while another tab is up,
+// for its whole time; the next one shows where the user is.
+TEST_F(AppDelegateTest, AnAlertStaysOnItsScreenForItsWholeTime) {
+    auto& alertView = QELNavigationAlertManager::alertView();
+    tapTab(1);
+    auto* maker = static_cast<QELNavigationController*>(tabs->selectedViewController());
+    setAnimationsInstant(false);
+    QELNavigationAlertManager::showAlert(QELNavigationAlert(QStringLiteral("录制时间为 2s 以上")));
+    QELNavigationAlertManager::showAlert(QELNavigationAlert(QStringLiteral("next")));
+    drain();
+    ASSERT_TRUE(alertView.isVisible());
+    tapTab(2);
+    auto* mine = static_cast<QELNavigationController*>(tabs->selectedViewController());
+    EXPECT_FALSE(alertView.isHidden());
+    EXPECT_EQ(alertView.parentWidget(), maker->navigationBar()->parentWidget());
+    tapTab(1);
+    EXPECT_TRUE(alertView.isVisible()) << "still up on return";
+    EXPECT_EQ(alertView.titleLabel()->text(), QStringLiteral("录制时间为 2s 以上"));
+
+    tapTab(2);
+    setAnimationsInstant(true);
+    removeAllAnimations(&alertView);  // the first one has had its time
+    drain();
+    EXPECT_EQ(alertView.titleLabel()->text(), QStringLiteral("next"));
+    EXPECT_EQ(alertView.parentWidget(), mine->navigationBar()->parentWidget());
 }
 
 TEST_F(AppDelegateTest, LaunchBeginsOneAnalyticsSessionAndDescribesTheHost) {

@@ -241,6 +241,13 @@ void CollectionView::computeLayout() {
     // content (in the visible area) still show; the scroll range is the same.
     widget()->resize(static_cast<int>(W),
                      std::max(static_cast<int>(std::ceil(y)), contentsRect().height()));
+    std::erase_if(layoutObservers_, [](const auto& o) { return !o.first; });
+    for (const auto& [context, observer] : std::vector(layoutObservers_))
+        if (context) observer();
+}
+
+void CollectionView::observeLayout(QObject* context, std::function<void()> observer) {
+    layoutObservers_.emplace_back(context, std::move(observer));
 }
 
 QRectF CollectionView::layoutFrameForItem(const IndexPath& ip) const {

@@ -182,6 +182,9 @@ public:
     void setContentOffset(QPointF offset);
     // Calls `observer` with every new content offset while `context` lives.
     void observeContentOffset(QObject* context, std::function<void(QPointF)> observer);
+    // Calls `observer` after every new layout (size or content) while
+    // `context` lives.
+    void observeLayout(QObject* context, std::function<void()> observer);
 
     // The item the keyboard is on: Tab and the arrow keys move it, Space
     // taps it, the menu key long-presses it. Its ring shows while the view
@@ -238,6 +241,7 @@ private:
     std::vector<Update>* batch_ = nullptr;
     std::optional<IndexPath> pressed_;
     QPointer<LongPressGestureRecognizer> pressedLongPress_;
+    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> layoutObservers_;
     std::optional<IndexPath> focused_;
     bool keyboardFocus_ = false;
     QWidget* focusRing_ = nullptr;
