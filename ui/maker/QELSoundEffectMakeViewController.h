@@ -25,7 +25,7 @@ public:
     static constexpr const char* kNoMicrophoneMessage =
         "请把麦克风或带麦克风的耳机接到电脑上，在声音设置里把它选为输入设备，再回来录制";
     // When 设置 finds nothing to open.
-    static constexpr const char* kNoSoundSettingsMessage = "没有找到声音设置程序，请在系统设置里选择输入设备";
+    static constexpr const char* kNoSoundSettingsMessage = "没找到声音设置程序，请在系统设置里选麦克风";
 
     explicit QELSoundEffectMakeViewController(
         std::shared_ptr<QELSoundEffectMakeViewModel> viewModel);

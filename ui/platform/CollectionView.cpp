@@ -10,6 +10,7 @@
 #include "foundation/Fatal.h"
 #include "ui/platform/Animation.h"
 #include "ui/platform/Geometry.h"
+#include "ui/platform/Palette.h"
 
 namespace platform {
 
@@ -31,8 +32,8 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
-        // Light on the dark screens; the accent colour of the program.
-        p.setPen(QPen(QColor(0xEB, 0x86, 0x6E), kFocusRingWidth));
+        // White: it shows on the dark cells and on the accent of a playing one.
+        p.setPen(QPen(Color::c1(), kFocusRingWidth));
         const double inset = kFocusRingWidth / 2.0;
         p.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), 6, 6);
     }
@@ -95,7 +96,6 @@ CollectionView::CollectionView(CollectionViewFlowLayout layout, QWidget* parent)
     setWidget(content);
     content->installEventFilter(this);
     setFocusPolicy(Qt::StrongFocus);
-    focusRing_ = new FocusRing(content);
     setBackgroundColor(Qt::transparent);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { layoutVisible(); });
 }
@@ -555,9 +555,11 @@ void CollectionView::updateFocusRing() {
                                : std::optional(it == all.end() ? all.back() : *it);
     }
     if (!showsFocusRing()) {
-        focusRing_->hide();
+        if (focusRing_) focusRing_->hide();
         return;
     }
+    // Made when the keyboard is first used.
+    if (!focusRing_) focusRing_ = new FocusRing(widget());
     const int m = kFocusRingOutset;
     focusRing_->setGeometry(pixelRect(layoutFrameForItem(*focused_)).adjusted(-m, -m, m, m));
     focusRing_->raise();
