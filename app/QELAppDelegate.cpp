@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QShortcut>
+#include <QStringList>
 
 #include "analytics/TLANProtocolData.h"
 #include "app/QELTabBarController.h"
@@ -29,7 +31,7 @@ void describeHostToAnalytics(const QApplication& application) {
 
 }  // namespace
 
-QELAppDelegate::QELAppDelegate() = default;
+QELAppDelegate::QELAppDelegate(platform::UserDefaults& defaults) : defaults_(defaults) {}
 
 QELAppDelegate::~QELAppDelegate() {
     window_.reset();
@@ -51,15 +53,69 @@ bool QELAppDelegate::didFinishLaunching(QApplication& application) {
     platform::AudioSession::sharedInstance().setCategory(
         platform::AudioSession::Category::PlayAndRecord);
     platform::AudioEngine::shared().startIfNeeded();
-    QObject::connect(&application, &QCoreApplication::aboutToQuit, context_.get(),
-                     [] { platform::AudioEngine::shared().stop(); });
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, context_.get(), [this] {
+        saveWindowGeometry();
+        platform::AudioEngine::shared().stop();
+    });
 
     window_ = std::make_unique<platform::Window>();
     window_->setWindowTitle(QStringLiteral("声匣"));
+    window_->setMinimumSize(kMinimumWidth, kMinimumHeight);
+    restoreWindowGeometry();
     tabBarController_ = std::make_shared<QELTabBarController>();
     window_->setRootViewController(tabBarController_);
+    installShortcuts();
     window_->show();
     // Launched means active, as on the phone: the analytics session begins.
     platform::postApplicationStateNotifications(context_.get());
     return true;
+}
+
+void QELAppDelegate::installShortcuts() {
+    platform::Window* window = window_.get();
+    for (int i = 0; i < 3; ++i) {
+        auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | (Qt::Key_1 + i)), window);
+        QObject::connect(shortcut, &QShortcut::activated, window,
+                         [this, i] { tabBarController_->userSelected(i); });
+    }
+    // The way out is the window's own: closing it is what quits, and
+    // everything that must happen at the end hangs on that.
+    auto* quit = new QShortcut(QKeySequence::Quit, window);
+    if (quit->key().isEmpty()) quit->setKey(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QObject::connect(quit, &QShortcut::activated, window, [window] { window->close(); });
+}
+
+void QELAppDelegate::saveWindowGeometry() {
+    if (!window_) return;
+    // The frame's place (what move() takes) and the content's size.
+    const QRect g(window_->pos(), window_->size());
+    defaults_.setObject(platform::Value(QStringLiteral("%1,%2,%3,%4")
+                                            .arg(g.x())
+                                            .arg(g.y())
+                                            .arg(g.width())
+                                            .arg(g.height())
+                                            .toStdString()),
+                        kWindowGeometryKey);
+}
+
+void QELAppDelegate::restoreWindowGeometry() {
+    const auto stored = defaults_.stringForKey(kWindowGeometryKey);
+    if (!stored) return;
+    const QStringList parts = QString::fromStdString(*stored).split(QLatin1Char(','));
+    if (parts.size() != 4) return;
+    int v[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        v[i] = parts[i].toInt(&ok);
+        if (!ok) return;
+    }
+    const QRect g(v[0], v[1], std::max(v[2], kMinimumWidth), std::max(v[3], kMinimumHeight));
+    window_->resize(g.size());
+    // Where it was, unless that screen has gone: then the desktop places it.
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen->availableGeometry().intersects(g)) {
+            window_->move(g.topLeft());
+            break;
+        }
+    }
 }

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <memory>
 
+#include "foundation/UserDefaults.h"
 #include "ui/platform/ViewController.h"
 
 class QApplication;
@@ -15,15 +16,27 @@ public:
     // What the analytics report as the application's identifier.
     static constexpr const char* kBundleIdentifier = "com.zentrik.quellio";
 
-    QELAppDelegate();
+    // The window's size and place between starts, in the user defaults.
+    static constexpr const char* kWindowGeometryKey = "QELWindowGeometry";
+    // Below this titles are clipped and the maker has no room.
+    static constexpr int kMinimumWidth = 320;
+    static constexpr int kMinimumHeight = 480;
+
+    explicit QELAppDelegate(platform::UserDefaults& defaults = platform::UserDefaults::standard());
     ~QELAppDelegate();
     // Always true.
     bool didFinishLaunching(QApplication& application);
 
     platform::Window* window() const { return window_.get(); }
     QELTabBarController* tabBarController() const { return tabBarController_.get(); }
+    // Remembers the window's size and place for the next start (at quit).
+    void saveWindowGeometry();
 
 private:
+    void restoreWindowGeometry();
+    void installShortcuts();
+
+    platform::UserDefaults& defaults_;
     // Ties the run-loop binding and the notification sources to this
     // delegate's life.
     std::unique_ptr<QObject> context_;

@@ -104,7 +104,7 @@ void QELSoundEffectEditor::setEditType(std::optional<QELSoundEffectEditType> typ
     editType_ = type;
 }
 
-void QELSoundEffectEditor::editAsset(Completion completion) {
+void QELSoundEffectEditor::editAsset(Completion completion, const Executor& executor) {
     if (!assetReader_) {
         // Still answer, as a failure: a caller waiting for the render (the
         // make screen holds its buttons meanwhile) would wait forever.
@@ -114,10 +114,13 @@ void QELSoundEffectEditor::editAsset(Completion completion) {
         return;
     }
     assetReader_->startReading();
-    platform::globalQueue(platform::QueuePriority::High)
-        .async([self = shared_from_this(), completion = std::move(completion)] {
-            self->render(completion);
-        });
+    platform::Task task = [self = shared_from_this(), completion = std::move(completion)] {
+        self->render(completion);
+    };
+    if (executor)
+        executor(std::move(task));
+    else
+        platform::globalQueue(platform::QueuePriority::High).async(std::move(task));
 }
 
 void QELSoundEffectEditor::render(const Completion& completion) {

@@ -9,6 +9,7 @@
 
 #include "audio/AudioAssetReader.h"
 #include "audio/VoiceChange.h"
+#include "foundation/RunLoop.h"
 #include "core/maker/QELSoundEffectEditType.h"
 
 // The 44-byte RIFF/WAVE header of integer PCM data of `dataLength` bytes.
@@ -23,6 +24,8 @@ std::array<uint8_t, 44> makeWAVHeader(uint32_t dataLength, uint16_t channels, ui
 class QELSoundEffectEditor : public std::enable_shared_from_this<QELSoundEffectEditor> {
 public:
     using Completion = std::function<void(QELSoundEffectEditor&)>;
+    // Where the rendering runs; by default the high-priority global queue.
+    using Executor = std::function<void(platform::Task)>;
 
     // Removes the file at `destAudioURL` and opens the source for reading.
     static std::shared_ptr<QELSoundEffectEditor> initWithAudioURL(const std::string& audioURL,
@@ -44,7 +47,7 @@ public:
     // the main queue when rendering has ended, written or not (see
     // succeeded()). Without a readable source nothing starts and the
     // completion comes as a failure.
-    void editAsset(Completion completion);
+    void editAsset(Completion completion, const Executor& executor = {});
 
     // After the completion: whether the destination was written.
     bool succeeded() const { return succeeded_; }

@@ -104,9 +104,9 @@ std::string QELSoundEffectMakeViewModel::savedFilePath(const std::string& name) 
     return env_.userCollectionBasePath + "/" + name + ".caf";
 }
 
-void QELSoundEffectMakeViewModel::editRecord(
-    QELSoundEffectEditType type,
-    std::function<void(QELSoundEffectMakeViewModel&, bool rendered)> completion) {
+void QELSoundEffectMakeViewModel::editRecord(QELSoundEffectEditType type,
+                                             EditCompletion completion) {
+    latestPick_ = type;
     const std::string path = variantFilePath(type);
     std::error_code ec;
     if (fs::exists(path, ec)) {
@@ -114,16 +114,25 @@ void QELSoundEffectMakeViewModel::editRecord(
         if (completion) completion(*this, false);
         return;
     }
+    // A pick of a type that is rendering waits for that render: two
+    // renders of one file would race each other.
+    auto& waiting = rendering_[type];
+    waiting.push_back(std::move(completion));
+    if (waiting.size() > 1) return;
     auto editor = QELSoundEffectEditor::initWithAudioURL(tmpRecordFilePath(), path);
     editor->setEditType(type);
-    editor->editAsset([weak = std::weak_ptr(alive_), type,
-                       completion = std::move(completion)](QELSoundEffectEditor& e) {
-        auto alive = weak.lock();
-        if (!alive) return;
-        auto& self = **alive;
-        if (e.succeeded()) self.currentEditType_ = type;
-        if (completion) completion(self, e.succeeded());
-    });
+    editor->editAsset(
+        [weak = std::weak_ptr(alive_), type](QELSoundEffectEditor& e) {
+            auto alive = weak.lock();
+            if (!alive) return;
+            auto& self = **alive;
+            auto node = self.rendering_.extract(type);
+            if (e.succeeded() && self.latestPick_ == type) self.currentEditType_ = type;
+            if (node.empty()) return;
+            for (auto& completion : node.mapped())
+                if (completion) completion(self, e.succeeded());
+        },
+        env_.renderExecutor);
 }
 
 void QELSoundEffectMakeViewModel::discardRecord() {
@@ -140,6 +149,7 @@ void QELSoundEffectMakeViewModel::discardRecord() {
         }
     }
     currentEditType_.reset();
+    latestPick_.reset();
 }
 
 void QELSoundEffectMakeViewModel::playSoundEffect(QELSoundEffectEditType type) {
@@ -192,11 +202,12 @@ void QELSoundEffectMakeViewModel::saveRecord(const std::string& name, SaveComple
     QELMySoundEffectStorage* storage = env_.storage;
     platform::globalQueue(platform::QueuePriority::Default)
         .async([source, target, relative, name, storage, finish] {
-            std::error_code ec;
-            if (fs::exists(target, ec)) fs::remove(target, ec);
-            if (!ec) fs::copy_file(source, target, ec);
-            if (ec) {
-                QEL_DEBUG_ERROR(std::string(kSaveCopyFailedMessage) + ": " + ec.message());
+            // Through a temporary file renamed into place: a recording of
+            // the same name is replaced whole or not at all.
+            std::string error;
+            const auto bytes = platform::readFile(source, &error);
+            if (!bytes || !platform::writeFileAtomically(target, *bytes, &error)) {
+                QEL_DEBUG_ERROR(std::string(kSaveCopyFailedMessage) + ": " + error);
                 platform::MainQueue::async([finish] {
                     finish(false, QELSaveRecordError{QELSaveRecordError::Code::CopyFailed,
                                                      kSaveCopyFailedMessage});
@@ -210,4 +221,13 @@ void QELSoundEffectMakeViewModel::saveRecord(const std::string& name, SaveComple
                 finish(result, std::nullopt);
             });
         });
+}
+
+bool QELSoundEffectMakeViewModel::hasSoundEffectNamed(const std::string& name) const {
+    if (!isAcceptableName(name)) return false;
+    std::error_code ec;
+    if (fs::exists(savedFilePath(name), ec)) return true;
+    for (const auto& entry : env_.storage->soundEffects())
+        if (entry->isUserCustom() && entry->name() == name) return true;
+    return false;
 }

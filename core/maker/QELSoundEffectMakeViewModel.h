@@ -1,14 +1,17 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "audio/AudioPlayer.h"
 #include "audio/AudioRecorder.h"
 #include "core/collection/QELMySoundEffectStorage.h"
 #include "core/maker/QELSoundEffectEditType.h"
+#include "core/maker/QELSoundEffectEditor.h"
 #include "core/maker/QELSoundEffectSaveViewModel.h"
 
 // <Library>/record, the working folder of recordings and their variants.
@@ -34,6 +37,8 @@ public:
         std::string userCollectionBasePath;
         QELMySoundEffectStorage* storage;
         platform::AudioEngine* engine;
+        // Where variants render (tests hold renders back through it).
+        QELSoundEffectEditor::Executor renderExecutor = {};
         // The program's: the Library folder, the shared storage and engine.
         static Environment standard();
     };
@@ -51,16 +56,19 @@ public:
     bool startRecording();
     // True when a take exists afterwards.
     bool stopRecording();
+    using EditCompletion = std::function<void(QELSoundEffectMakeViewModel&, bool rendered)>;
     // Makes the variant of `type` current, rendering it unless its file
     // exists; `rendered` tells which. A rendering that fails leaves the
-    // current variant as it was and reports false.
-    void editRecord(QELSoundEffectEditType type,
-                    std::function<void(QELSoundEffectMakeViewModel&, bool rendered)> completion);
+    // current variant as it was and reports false. The latest pick wins: a
+    // render that ends after a later pick only leaves its file for reuse.
+    // Every call gets its completion once.
+    void editRecord(QELSoundEffectEditType type, EditCompletion completion);
     // Empties the working folder; the raw take becomes current again.
     void discardRecord();
     void playSoundEffect(QELSoundEffectEditType type);
 
     void saveRecord(const std::string& name, SaveCompletion completion = nullptr) override;
+    bool hasSoundEffectNamed(const std::string& name) const override;
 
     std::optional<QELSoundEffectEditType> currentEditType() const { return currentEditType_; }
     std::optional<QELSoundEffectEditType> currentPlayingType() const { return currentPlayingType_; }
@@ -85,6 +93,9 @@ private:
     std::shared_ptr<platform::AudioPlayer> player_;
     std::optional<QELSoundEffectEditType> currentEditType_;
     std::optional<QELSoundEffectEditType> currentPlayingType_;
+    // The type of the latest pick, and the picks waiting for each render.
+    std::optional<QELSoundEffectEditType> latestPick_;
+    std::map<QELSoundEffectEditType, std::vector<EditCompletion>> rendering_;
     std::shared_ptr<PreviewDelegate> delegate_;
     std::shared_ptr<QELSoundEffectMakeViewModel*> alive_;  // for callbacks that outlive a call
 };

@@ -21,6 +21,9 @@ public:
 
     virtual ~QELSoundEffectSaveViewModel() = default;
     // Copies the current take into the collection under `name` and adds a
-    // record for it; the completion, if any, comes on the main queue.
+    // record for it; the completion, if any, comes on the main queue. A
+    // recording of that name is replaced whole or, on failure, kept as it was.
     virtual void saveRecord(const std::string& name, SaveCompletion completion = nullptr) = 0;
+    // Whether saving under `name` would replace a recording the user has.
+    virtual bool hasSoundEffectNamed(const std::string& name) const = 0;
 };

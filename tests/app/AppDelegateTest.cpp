@@ -13,6 +13,7 @@
 #include "ui/board/QELSoundEffectListViewController.h"
 #include "ui/maker/QELSoundEffectMakeViewController.h"
 #include "ui/mine/QELMySoundEffectsViewController.h"
+#include "ui/platform/Animation.h"
 #include "ui/platform/Palette.h"
 #include "ui/utils/QELNavigationAlert.h"
 #include "ui/utils/QELNavigationController.h"
@@ -130,6 +131,95 @@ TEST_F(AppDelegateTest, EveryTabTheUserPicksIsCountedOnce) {
     EXPECT_NE(std::ranges::find(sink->log, "end:Quellio.QELSoundEffectMakeViewController"),
               sink->log.end());
     EXPECT_EQ(sink->log.back(), "begin:Quellio.QELSoundEffectListViewController");
+}
+
+TEST_F(AppDelegateTest, CtrlDigitsPickTabsAndCtrlQClosesTheWindow) {
+    Window* window = delegate->window();
+    window->activateWindow();
+    drain();
+    QTest::keyClick(window, Qt::Key_3, Qt::ControlModifier);
+    drain();
+    EXPECT_EQ(tabs->selectedIndex(), 2);
+    QTest::keyClick(window, Qt::Key_2, Qt::ControlModifier);
+    drain();
+    EXPECT_EQ(tabs->selectedIndex(), 1);
+    EXPECT_EQ(clickTabs(), 2u) << "counted as the user's picks";
+    // Without a microphone the maker asks first; its question holds the keys.
+    if (auto* alert = tabs->soundEffectMakeViewController().microPhoneAlert())
+        alert->dismissWithClickedButtonIndex(0);
+    window->activateWindow();  // as the desktop does when the question goes
+    drain();
+    QTest::keyClick(window, Qt::Key_1, Qt::ControlModifier);
+    drain();
+    EXPECT_EQ(tabs->selectedIndex(), 0);
+
+    // Closed as the desktop closes it: what quits the program.
+    struct CloseCounter : QObject {
+        int closes = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            closes += e->type() == QEvent::Close;
+            return false;
+        }
+    } counter;
+    window->installEventFilter(&counter);
+    QTest::keyClick(window, Qt::Key_Q, Qt::ControlModifier);
+    drain();
+    window->removeEventFilter(&counter);
+    EXPECT_EQ(counter.closes, 1);
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(AppDelegateTest, TheWindowKeepsAMinimumSizeAndItsPlaceBetweenStarts) {
+    EXPECT_EQ(delegate->window()->minimumSize(), QSize(320, 480));
+    UserDefaults own(dir.file("Preferences/window.plist"));
+    auto restart = [&] {
+        delegate.reset();
+        drain();
+        delegate = std::make_unique<QELAppDelegate>(own);
+        delegate->didFinishLaunching(*qApp);
+        drain();
+        return delegate->window();
+    };
+    Window* window = restart();
+    window->resize(360, 560);
+    window->move(30, 40);
+    drain();
+    delegate->saveWindowGeometry();
+    window = restart();
+    EXPECT_EQ(window->size(), QSize(360, 560));
+    EXPECT_EQ(window->pos(), QPoint(30, 40));
+
+    own.setObject(Value(std::string("-5000,-5000,100,100")), QELAppDelegate::kWindowGeometryKey);
+    window = restart();
+    EXPECT_EQ(window->size(), QSize(320, 480)) << "never below the minimum";
+    EXPECT_NE(window->pos(), QPoint(-5000, -5000)) << "not on a screen that is not there";
+}
+
+// An alert shown on the maker stays on the maker while another tab is up,
+// for its whole time; the next one shows where the user is.
+TEST_F(AppDelegateTest, AnAlertStaysOnItsScreenForItsWholeTime) {
+    auto& alertView = QELNavigationAlertManager::alertView();
+    tapTab(1);
+    auto* maker = static_cast<QELNavigationController*>(tabs->selectedViewController());
+    setAnimationsInstant(false);
+    QELNavigationAlertManager::showAlert(QELNavigationAlert(QStringLiteral("录制时间为 2s 以上")));
+    QELNavigationAlertManager::showAlert(QELNavigationAlert(QStringLiteral("next")));
+    drain();
+    ASSERT_TRUE(alertView.isVisible());
+    tapTab(2);
+    auto* mine = static_cast<QELNavigationController*>(tabs->selectedViewController());
+    EXPECT_FALSE(alertView.isHidden());
+    EXPECT_EQ(alertView.parentWidget(), maker->navigationBar()->parentWidget());
+    tapTab(1);
+    EXPECT_TRUE(alertView.isVisible()) << "still up on return";
+    EXPECT_EQ(alertView.titleLabel()->text(), QStringLiteral("录制时间为 2s 以上"));
+
+    tapTab(2);
+    setAnimationsInstant(true);
+    removeAllAnimations(&alertView);  // the first one has had its time
+    drain();
+    EXPECT_EQ(alertView.titleLabel()->text(), QStringLiteral("next"));
+    EXPECT_EQ(alertView.parentWidget(), mine->navigationBar()->parentWidget());
 }
 
 TEST_F(AppDelegateTest, LaunchBeginsOneAnalyticsSessionAndDescribesTheHost) {

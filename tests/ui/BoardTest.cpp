@@ -72,6 +72,23 @@ TEST_F(BoardTest, TapPlaysHighlightsAndLogsOnceTapAgainStops) {
     EXPECT_TRUE(selected().empty());
     EXPECT_FALSE(shownSelected(a));
     EXPECT_EQ(events().size(), 1u) << "stopping sends nothing";
+
+    // Two quick clicks through the window, as the desktop sends them (the
+    // second arrives as a double click): the first plays, the second stops.
+    const QPoint inWindow =
+        grid()->contentWidget()->mapTo(window.get(), grid()->layoutFrameForItem(a).center().toPoint());
+    QTest::mouseDClick(window->windowHandle(), Qt::LeftButton, {}, inWindow);
+    drain();
+    EXPECT_FALSE(model->playingEffect());
+    EXPECT_EQ(events().size(), 2u);
+
+    // Other buttons play nothing (the board has no long press to open).
+    for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton})
+        QTest::mouseClick(grid()->contentWidget(), button, {},
+                          grid()->layoutFrameForItem(a).center().toPoint());
+    drain();
+    EXPECT_FALSE(model->playingEffect());
+    EXPECT_TRUE(selected().empty());
 }
 
 TEST_F(BoardTest, TapOnAnotherSwitchesTheHighlight) {
@@ -100,6 +117,7 @@ TEST_F(BoardTest, SoundThatEndsByItselfLosesItsHighlight) {
 
 TEST_F(BoardTest, AnotherOwnerTakingThePlayerClearsTheHighlight) {
     tap({0, 0});
+    ASSERT_EQ(selected(), std::vector<IndexPath>(1, IndexPath(0, 0)));
     QELSoundEffectPlayer::stopCurrentPlaying();
     drain();
     EXPECT_TRUE(selected().empty());
@@ -117,6 +135,44 @@ TEST_F(BoardTest, PressReleasedOutsideTheButtonDoesNothing) {
     EXPECT_FALSE(cell->isHighlighted());
     EXPECT_FALSE(model->playingEffect());
     EXPECT_TRUE(events().empty());
+}
+
+TEST_F(BoardTest, KeysMoveAVisibleFocusOverThePadsAndSpacePlays) {
+    window->activateWindow();
+    grid()->setFocus();
+    drain();
+    ASSERT_TRUE(grid()->hasFocus());
+    EXPECT_FALSE(grid()->showsFocusRing()) << "not before a key is used";
+    auto key = [&](Qt::Key k) {
+        QTest::keyClick(grid(), k);
+        drain();
+        return grid()->focusedIndexPath().value_or(IndexPath{-1, -1});
+    };
+    EXPECT_EQ(key(Qt::Key_Right), IndexPath(0, 0)) << "the first key shows where it is";
+    EXPECT_TRUE(grid()->showsFocusRing());
+    EXPECT_EQ(key(Qt::Key_Right), IndexPath(0, 1));
+    EXPECT_EQ(key(Qt::Key_Down), IndexPath(0, 4)) << "three to a row";
+    EXPECT_EQ(key(Qt::Key_Tab), IndexPath(0, 5));
+    EXPECT_EQ(key(Qt::Key_Backtab), IndexPath(0, 4));
+    EXPECT_EQ(key(Qt::Key_Up), IndexPath(0, 1));
+    const int64_t last = grid()->numberOfItemsInSection(0) - 1;
+    for (int64_t i = 1; i < last; ++i) key(Qt::Key_Right);
+    EXPECT_EQ(key(Qt::Key_Right), IndexPath(1, 0)) << "on into the next section";
+
+    key(Qt::Key_Space);
+    EXPECT_EQ(model->playingIndexPath(), IndexPath(1, 0));
+    EXPECT_TRUE(shownSelected({1, 0}));
+    const QImage shot = window->grab().toImage();
+    key(Qt::Key_Space);
+    EXPECT_FALSE(model->playingEffect());
+    shot.save(QString::fromStdString(uitest::outputDir() + "/board-keyboard-focus.png"));
+
+    // The pointer takes over: the ring goes until a key is used again.
+    tap({0, 2});
+    EXPECT_FALSE(grid()->showsFocusRing());
+    EXPECT_EQ(key(Qt::Key_Left), IndexPath(0, 2));
+    EXPECT_EQ(key(Qt::Key_Left), IndexPath(0, 1));
+    EXPECT_TRUE(grid()->showsFocusRing());
 }
 
 TEST_F(BoardTest, CellsAndHeadersShowTheCatalogue) {

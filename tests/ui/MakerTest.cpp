@@ -35,8 +35,9 @@ protected:
         engine.stop();
         UiTest::TearDown();
     }
-    MakerScreen& open(MakerScreen::Permission p = MakerScreen::Permission::Granted) {
-        screen = std::make_unique<MakerScreen>(engine, p);
+    MakerScreen& open(MakerScreen::Permission p = MakerScreen::Permission::Granted,
+                      QELSoundEffectEditor::Executor renders = {}) {
+        screen = std::make_unique<MakerScreen>(engine, p, std::move(renders));
         return *screen;
     }
     // Until the variant `type` is current and the screen takes taps again.
@@ -74,11 +75,9 @@ TEST_F(MakerTest, HoldingUnderTheLowerBoundIsRefusedAndAtLeastItRecords) {
     s.press();
     EXPECT_EQ(s.controller->state(), State::Recording);
     EXPECT_TRUE(s.controller->hasDisplayLink() && s.controller->hasTimer());
-    const float phaseBefore = v.waveFormView()->phase();
     MakerScreen::hold(1.9);
     EXPECT_EQ(s.time(), "01 s");
     EXPECT_GT(v.waveFormView()->amplitude, 0.3) << "the wave follows the tone's level";
-    (void)phaseBefore;
     s.release();
     EXPECT_EQ(alerts.titles, QStringList{"录制时间为 2s 以上"});
     EXPECT_EQ(s.controller->state(), State::Ready);
@@ -154,6 +153,28 @@ TEST_F(MakerTest, PickingSelectsOneRendersOnceAndPreviews) {
     screenshot("maker-picked.png");
 }
 
+// Slow is picked, then Loli before Slow has rendered; Slow ends last.
+TEST_F(MakerTest, TheLastVoicePickedIsTheOneHeardAndSaved) {
+    std::vector<platform::Task> held;
+    MakerScreen& s = open(MakerScreen::Permission::Granted,
+                          [&](platform::Task task) { held.push_back(std::move(task)); });
+    s.record(2.5);
+    QELSoundEffectEditorPickView* picker = s.view().editPickView();
+    s.click(picker->slowButton());
+    s.click(picker->loliButton());
+    ASSERT_EQ(held.size(), 2u);
+    held[1]();
+    uitest::drain();
+    EXPECT_EQ(s.viewModel->currentPlayingType(), Type::Loli);
+    EXPECT_FALSE(s.view().saveButton()->isEnabled()) << "Slow still renders";
+    held[0]();
+    uitest::drain();
+    EXPECT_TRUE(picker->loliButton()->isSelected());
+    EXPECT_EQ(s.viewModel->currentEditType(), Type::Loli);
+    EXPECT_EQ(s.viewModel->currentPlayingType(), Type::Loli);
+    EXPECT_TRUE(s.view().saveButton()->isEnabled());
+}
+
 // A take that cannot be read renders nothing, and the screen must not wait
 // for it with discard and save held off.
 TEST_F(MakerTest, AnUnreadableTakeLeavesDiscardAndSaveUsable) {
@@ -203,6 +224,34 @@ TEST_F(MakerTest, ConfirmedSaveReturnsToReadyWithTheEntryInTheCollection) {
     EXPECT_EQ(alpha(s.view().waveFormView()), 1.0);
 }
 
+TEST_F(MakerTest, ANameInUseIsReplacedOnlyWhenTheUserSaysSo) {
+    MakerScreen& s = open();
+    testsupport::writeText(s.dir.file("Custom/开场.caf"), "the recording there was");
+    s.storage.addSoundEffect(QELSoundEffect::customSoundEffectWithName("开场", "/开场.caf"));
+    s.record(2.5);
+    s.click(s.view().saveButton());
+    auto* save = s.controller->saveViewController();
+    QELSoundEffectSaveView* card = save->saveView();
+    card->textField()->setText("开场");
+
+    QTest::keyClick(card->textField(), Qt::Key_Return);
+    ASSERT_TRUE(save->replaceAlert());
+    EXPECT_EQ(save->replaceAlert()->text(), "已有同名音效");
+    EXPECT_EQ(save->replaceAlert()->buttonTitleAtIndex(1), "替换");
+    QTest::keyClick(save->replaceAlert(), Qt::Key_Escape);  // as 取消
+    uitest::drain();
+    EXPECT_FALSE(save->replaceAlert());
+    EXPECT_FALSE(save->isSaving());
+    EXPECT_EQ(fs::file_size(s.dir.file("Custom/开场.caf")), 23u) << "the old one is kept";
+
+    s.click(card->confirmButton());
+    ASSERT_TRUE(save->replaceAlert());
+    save->replaceAlert()->dismissWithClickedButtonIndex(1);
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return s.controller->state() == State::Ready; }));
+    EXPECT_GT(fs::file_size(s.dir.file("Custom/开场.caf")), 1000u) << "the new take";
+    EXPECT_EQ(s.storage.soundEffects().size(), 1u) << "the entry is the same one";
+}
+
 TEST_F(MakerTest, CancelEmptyAndRefusedNamesKeepTheTake) {
     MakerScreen& s = open();
     s.record(2.5);
@@ -240,13 +289,15 @@ TEST_F(MakerTest, CancelEmptyAndRefusedNamesKeepTheTake) {
     EXPECT_TRUE(popoverState(*save).popoverWindow);
     EXPECT_TRUE(fs::exists(s.viewModel->variantFilePath(Type::Fast)));
 
-    // The field's own clear control empties it and leaves the dialog open.
+    // The field's own clear control, the only one, empties it and leaves
+    // the dialog open.
+    EXPECT_FALSE(card->textField()->isClearButtonEnabled());
     s.click(card->textField()->clearButton());
     EXPECT_EQ(card->textField()->text(), "");
     EXPECT_TRUE(popoverState(*save).popoverWindow);
 
     card->textField()->setText("留着");
-    s.click(card->cancelButton());
+    QTest::keyClick(card->textField(), Qt::Key_Escape);  // as 取消
     uitest::drain();
     EXPECT_FALSE(popoverState(*save).popoverWindow);
     EXPECT_EQ(s.controller->state(), State::Recorded);
@@ -260,8 +311,8 @@ TEST_F(MakerTest, MicrophoneAlertShowsAtMostOnceInTwoHours) {
     EXPECT_FALSE(s.view().recordButton()->isEnabled());
     AlertView* alert = s.controller->microPhoneAlert();
     ASSERT_TRUE(alert);
-    EXPECT_EQ(alert->text(), "开启麦克风权限");
-    EXPECT_EQ(alert->informativeText(), "你还没有开启麦克风权限，开启后才可录制音效");
+    EXPECT_EQ(alert->text(), "没有找到麦克风");
+    EXPECT_TRUE(alert->informativeText().contains("接到电脑上"));
     EXPECT_EQ(alert->buttonTitleAtIndex(0), "取消");
     EXPECT_EQ(alert->buttonTitleAtIndex(1), "设置");
     alert->dismissWithClickedButtonIndex(0);
@@ -276,6 +327,14 @@ TEST_F(MakerTest, MicrophoneAlertShowsAtMostOnceInTwoHours) {
     ASSERT_TRUE(s.controller->microPhoneAlert());
     s.controller->microPhoneAlert()->dismissWithClickedButtonIndex(1);
     EXPECT_EQ(s.settingsOpened, 1);
+
+    // Nothing to open: said, not silently ignored.
+    makerui::AlertTitles alerts;
+    s.controller->setSettingsOpener([] { return false; });
+    s.controller->alertViewDidDismissWithButtonIndex(1);
+    uitest::drain();
+    EXPECT_EQ(alerts.titles, QStringList{QString::fromUtf8(
+                                 QELSoundEffectMakeViewController::kNoSoundSettingsMessage)});
 
     // A microphone plugged in meanwhile: recording is possible again.
     s.permission = MakerScreen::Permission::Granted;
@@ -311,6 +370,27 @@ TEST_F(MakerTest, PickerSpacesButtonsFortyApartOrTenFromTheEdges) {
     EXPECT_TRUE(loli->titleFont().bold());
     loli->setSelected(false);
     EXPECT_FALSE(loli->bottomView()->isVisibleTo(loli));
+}
+
+TEST_F(MakerTest, TheMakerLaysOutFromTheWindowsHeightEachTime) {
+    MakerScreen& s = open();
+    s.record(2.5);  // the picker in the upper part
+    QELSoundEffectMakerView& v = s.view();
+    for (int height : {667, 480}) {
+        SCOPED_TRACE(height);
+        s.window->resize(375, height);
+        uitest::drain();
+        screenshot(height == 480 ? "maker-short-recorded.png" : "maker-tall-recorded.png");
+        EXPECT_EQ(v.recordButton()->geometry().bottom() + 1, v.height() - 80);
+        EXPECT_EQ(v.editPickView()->geometry(),
+                  QRect(0, 0, v.width(), v.waveFormView()->height()));
+        EXPECT_LE(v.waveFormView()->geometry().bottom() + 1 + 10, v.timeLabel()->y())
+            << "the wave keeps clear of the time";
+    }
+    EXPECT_LT(v.waveFormView()->height(), 240) << "less than half of a short window";
+    s.window->resize(375, 667);
+    uitest::drain();
+    EXPECT_EQ(v.waveFormView()->height(), 334) << "half the window when there is room";
 }
 
 TEST_F(MakerTest, SaveCardIsEightyFourNarrowerThanTheScreen) {

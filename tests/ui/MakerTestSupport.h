@@ -32,12 +32,12 @@ class MakerScreen {
 public:
     using Permission = platform::AudioSession::RecordPermission;
 
-    MakerScreen(platform::AudioEngine& engine, Permission permission, int width = 320,
-                int height = 568)
+    MakerScreen(platform::AudioEngine& engine, Permission permission,
+                QELSoundEffectEditor::Executor renders = {}, int width = 320, int height = 568)
         : storage(dir.file("Customcollection.info")), permission(permission) {
         viewModel =
             std::make_shared<QELSoundEffectMakeViewModel>(QELSoundEffectMakeViewModel::Environment{
-                dir.file("record"), dir.file("Custom"), &storage, &engine});
+                dir.file("record"), dir.file("Custom"), &storage, &engine, std::move(renders)});
         controller = std::make_shared<QELSoundEffectMakeViewController>(viewModel);
         controller->setRecordPermissionSource([this] { return this->permission; });
         controller->setSettingsOpener([this] {

@@ -52,6 +52,11 @@ protected:
         ASSERT_TRUE(picker());
         tapItem(picker()->collectionView(), ip);
     }
+    // Esc pressed where the keyboard is, bubbling up as keys do.
+    static void escape(QWidget* where) {
+        QTest::keyClick(where, Qt::Key_Escape);
+        uitest::drain();
+    }
     void longPress(int64_t row) {
         press(row, LongPressGestureRecognizer::kDefaultMinimumPressDuration);
         release(row);
@@ -101,6 +106,16 @@ TEST_F(MineEditTest, CancelCallsNeitherCallbackAndClosesTheCard) {
     EXPECT_FALSE(popoverState(*card).popoverWindow);
     EXPECT_EQ(names().size(), 1u);
     EXPECT_FALSE(screen->presentedViewController());
+
+    // Esc is its cancel.
+    longPress(0);
+    card = screen->editOptions();
+    card->setOnReplace([&](auto&) { ++calls; });
+    card->setOnDelete([&](auto&) { ++calls; });
+    escape(card->view());
+    EXPECT_EQ(calls, 0);
+    EXPECT_FALSE(popoverState(*card).popoverWindow);
+    EXPECT_EQ(names().size(), 1u);
 }
 
 TEST_F(MineEditTest, DeletingTheOnlyEntryShowsTheEmptyViewAndWritesTheFile) {
@@ -144,6 +159,10 @@ TEST_F(MineEditTest, AddFlowShowsTheHintOnlyAfterTheFirstChoiceAndIgnoresDuplica
     ASSERT_TRUE(picker());
     tap(picker()->navigationController()->navigationBar()->leftButton());
     EXPECT_FALSE(screen->presentedViewController()) << "closed with its close button";
+    openAddPicker();
+    ASSERT_TRUE(picker());
+    escape(picker()->collectionView());
+    EXPECT_FALSE(screen->presentedViewController()) << "or with Esc";
     EXPECT_TRUE(names().empty());
     EXPECT_EQ(hints.shown, 0);
     EXPECT_FALSE(hintRemembered());

@@ -53,6 +53,27 @@ TEST_F(MineTest, ContactLineFollowsTheEndOfTheContent) {
     drain();
     EXPECT_GT(grid()->contentOffset().y(), 0);
     EXPECT_EQ(screen->contactView()->geometry().bottom() + 1, C);
+
+    // Started again over these entries, in a window of another size: right
+    // from the first layout, and after every new size.
+    window.reset();
+    screen = std::make_shared<QELMySoundEffectsViewController>(model);
+    window = std::make_unique<platform::Window>();
+    window->resize(375, 667);
+    window->setRootViewController(createNavigationController(screen));
+    window->show();
+    drain();
+    for (int height : {667, 500}) {
+        SCOPED_TRACE(height);
+        window->resize(375, height);
+        drain();
+        EXPECT_EQ(grid()->contentOffset().y(), 0);
+        EXPECT_EQ(screen->contactView()->geometry().bottom() + 1, grid()->contentSize().height());
+        EXPECT_GE(screen->contactView()->y(), grid()->layoutFrameForItem({0, 11}).bottom());
+    }
+    window->resize(375, 667);
+    drain();
+    save("mine-restarted-12.png");
 }
 
 TEST_F(MineTest, FirstEntryHidesTheEmptyViewAndLastDeletionShowsIt) {
@@ -177,6 +198,17 @@ TEST_F(MineTest, LongPressFiresOnceAtItsStartAndIsNoTap) {
     uitest::advance(1);
     EXPECT_EQ(presses, 1) << "a short press is a tap";
     EXPECT_FALSE(model->playingEffect()) << "the second tap stops it";
+
+    // The desktop's context click opens what a long press opens, at once.
+    const QPoint centre = grid()->layoutFrameForItem({0, 0}).center().toPoint();
+    QTest::mouseClick(grid()->contentWidget(), Qt::MiddleButton, {}, centre);
+    drain();
+    EXPECT_EQ(presses, 1);
+    QTest::mouseClick(grid()->contentWidget(), Qt::RightButton, {}, centre);
+    drain();
+    EXPECT_EQ(presses, 2);
+    EXPECT_TRUE(popoverState(*screen->editOptions()).popoverWindow);
+    EXPECT_FALSE(model->playingEffect()) << "and plays nothing";
 }
 
 TEST_F(MineTest, FilledGridScreenshot) {

@@ -84,6 +84,9 @@ void showPopover(ViewController& controller, QELPopoverCompletion completion) {
     attachValue(owner, kKeyboardObserverKey, token);
 
     attachWidget(owner, kPreviousKeyWindowKey, QApplication::focusWidget());
+    Window::setEscapeAction(window, [weak = controller.weak_from_this()] {
+        if (auto self = weak.lock()) popover(*self).popover_cancel();
+    });
     window->show();
 
     auto* background = new View(window);

@@ -12,6 +12,8 @@ class QELPopover {
 public:
     virtual ~QELPopover() = default;
     virtual QSizeF popover_contentSize() const = 0;
+    // What Esc does while the card is up: what its cancel button does.
+    virtual void popover_cancel() {}
 };
 
 using QELPopoverCompletion = std::function<void(platform::ViewController&)>;

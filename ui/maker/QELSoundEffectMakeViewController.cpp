@@ -153,8 +153,9 @@ void QELSoundEffectMakeViewController::checkMicroPhonePermission() {
         if (elapsed < kMicroPhoneAlertInterval) return;
     }
     if (microPhoneAlert_) return;
-    microPhoneAlert_ = new AlertView(QStringLiteral("开启麦克风权限"),
-                                     QStringLiteral("你还没有开启麦克风权限，开启后才可录制音效"),
+    // On the desktop nothing is withheld: there is no input device.
+    microPhoneAlert_ = new AlertView(QString::fromUtf8(kNoMicrophoneTitle),
+                                     QString::fromUtf8(kNoMicrophoneMessage),
                                      QStringLiteral("取消"), {QStringLiteral("设置")});
     std::weak_ptr<QELSoundEffectMakeViewController> weak = self();
     microPhoneAlert_->didDismissWithButtonIndex = [weak](int index) {
@@ -165,7 +166,13 @@ void QELSoundEffectMakeViewController::checkMicroPhonePermission() {
 }
 
 void QELSoundEffectMakeViewController::alertViewDidDismissWithButtonIndex(int buttonIndex) {
-    if (buttonIndex == 1 && openSettings_) openSettings_();
+    if (buttonIndex != 1) return;
+    // Never nothing: if no settings can be opened, say so.
+    if (!openSettings_ || !openSettings_()) {
+        QELNavigationAlertManager::clearAlertQueue();
+        QELNavigationAlertManager::showAlert(
+            QELNavigationAlert(QString::fromUtf8(kNoSoundSettingsMessage)));
+    }
 }
 
 void QELSoundEffectMakeViewController::onRecordStart() {
@@ -224,12 +231,14 @@ void QELSoundEffectMakeViewController::onPickEditor(QELSoundEffectEditButton& bu
     ++pendingRenders_;
     updateControls();
     std::weak_ptr<QELSoundEffectMakeViewController> weak = self();
-    viewModel_->editRecord(type, [weak, type](QELSoundEffectMakeViewModel&, bool) {
+    viewModel_->editRecord(type, [weak, type](QELSoundEffectMakeViewModel& viewModel, bool) {
         auto controller = weak.lock();
         if (!controller) return;
         --controller->pendingRenders_;
         controller->updateControls();
-        controller->viewModel_->playSoundEffect(type);
+        // A pick that a later one overtook plays nothing: what is heard is
+        // what gets saved.
+        if (viewModel.currentEditType() == type) viewModel.playSoundEffect(type);
     });
 }
 

@@ -21,6 +21,11 @@ public:
 
     static constexpr double kMicroPhoneAlertInterval = 7200;
     static constexpr double kStateFadeDuration = 0.2;
+    static constexpr const char* kNoMicrophoneTitle = "没有找到麦克风";
+    static constexpr const char* kNoMicrophoneMessage =
+        "请把麦克风或带麦克风的耳机接到电脑上，在声音设置里把它选为输入设备，再回来录制";
+    // When 设置 finds nothing to open.
+    static constexpr const char* kNoSoundSettingsMessage = "没找到声音设置程序，请在系统设置里选麦克风";
 
     explicit QELSoundEffectMakeViewController(
         std::shared_ptr<QELSoundEffectMakeViewModel> viewModel);
@@ -63,8 +68,9 @@ public:
     // Where the record permission comes from (the shared audio session).
     using RecordPermissionSource = std::function<platform::AudioSession::RecordPermission()>;
     void setRecordPermissionSource(RecordPermissionSource source);
-    // What "设置" runs (opens the desktop's sound settings); returns whether
-    // something was started.
+    // What "设置" runs: the program's own settings screen once there is one
+    // (its owner sets it here), else the desktop's sound settings; returns
+    // whether something was opened.
     using SettingsOpener = std::function<bool()>;
     void setSettingsOpener(SettingsOpener opener);
     static bool openSoundSettings();

@@ -26,11 +26,9 @@ Button* makeImageButton(QWidget* parent, const char* normal, const char* disable
 }  // namespace
 
 QELSoundEffectMakerView::QELSoundEffectMakerView(const QRect& frame, QWidget* parent)
-    : View(parent), upperHeight_(screenHeight() * 0.5) {
+    : View(parent) {
     setGeometry(frame);
-    const double screenW = screenWidth();
     waveFormView_ = new QELWaveFormView(this);
-    waveFormView_->setGeometry(pixelRect(QRectF(15, 0, screenW - 29, upperHeight_)));
 
     recordButton_ = makeImageButton(this, "crack_ic_record_normal", "crack_ic_record_disable",
                                     "crack_ic_record_selected");
@@ -40,17 +38,19 @@ QELSoundEffectMakerView::QELSoundEffectMakerView(const QRect& frame, QWidget* pa
 
     // Over the wave: the controller shows one of the two.
     editPickView_ = new QELSoundEffectEditorPickView(this);
-    editPickView_->setGeometry(pixelRect(QRectF(0, 0, screenW, upperHeight_)));
     editPickView_->raise();
     layoutControls();
 }
 
 void QELSoundEffectMakerView::resizeEvent(QResizeEvent* event) {
     View::resizeEvent(event);
-    // The upper half follows the window's width when the desktop resizes it.
-    waveFormView_->setGeometry(pixelRect(QRectF(15, 0, width() - 29, upperHeight_)));
-    editPickView_->setGeometry(pixelRect(QRectF(0, 0, width(), upperHeight_)));
     layoutControls();
+}
+
+double QELSoundEffectMakerView::upperHeight() const {
+    // Half the window, as it is now; in a short window no more than the
+    // room above the time, so the wave and the picker never run under it.
+    return std::max(0.0, std::min(screenHeight() * 0.5, top(timeLabel_) - kUpperGap));
 }
 
 void QELSoundEffectMakerView::layoutControls() {
@@ -71,4 +71,7 @@ void QELSoundEffectMakerView::layoutControls() {
     saveButton_->resize(saveButton_->sizeHint());
     setLeft(saveButton_, right(recordButton_) + kSideButtonSpacing);
     setCenterY(saveButton_, centerY(recordButton_));
+
+    waveFormView_->setGeometry(pixelRect(QRectF(15, 0, width() - 29, upperHeight())));
+    editPickView_->setGeometry(pixelRect(QRectF(0, 0, width(), upperHeight())));
 }

@@ -15,6 +15,8 @@ public:
     static constexpr double kRecordButtonBottomMargin = 80;
     static constexpr double kTimeLabelSpacing = 40;
     static constexpr double kSideButtonSpacing = 40;
+    // The least room between the upper half and the time below it.
+    static constexpr double kUpperGap = 10;
 
     explicit QELSoundEffectMakerView(const QRect& frame, QWidget* parent = nullptr);
 
@@ -24,6 +26,8 @@ public:
     platform::Button* discardButton() const { return discardButton_; }
     platform::Button* saveButton() const { return saveButton_; }
     QELSoundEffectEditorPickView* editPickView() const { return editPickView_; }
+    // The height of the wave and of the picker.
+    double upperHeight() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -36,5 +40,4 @@ private:
     platform::Button* discardButton_;
     platform::Button* saveButton_;
     QELSoundEffectEditorPickView* editPickView_;
-    double upperHeight_;
 };

@@ -34,7 +34,7 @@ QELSoundEffectSaveView::QELSoundEffectSaveView(QWidget* parent) : View(parent) {
     p.setColor(QPalette::Text, Color::c2());
     textField_->setPalette(p);
     textField_->setFont(Font::t2());
-    textField_->setClearButtonEnabled(true);
+    // The field's own clear control is the one: two would overlap.
     textField_->setCornerRadius(4);
     textField_->setBackgroundImage(imageNamed(QStringLiteral("crack_img_input_background")));
 

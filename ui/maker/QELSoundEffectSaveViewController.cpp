@@ -39,7 +39,7 @@ QSizeF QELSoundEffectSaveViewController::popover_contentSize() const {
 }
 
 void QELSoundEffectSaveViewController::onDismiss() {
-    if (saving_) return;
+    if (saving_ || replaceAlert_) return;
     saveView_->textField()->clearFocus();
     dismissPopover(*this);
 }
@@ -48,12 +48,36 @@ void QELSoundEffectSaveViewController::onConfirm() {
     if (saving_) return;
     const QString text = saveView_->textField()->text();
     if (text.isEmpty()) return;
+    if (replaceAlert_) return;
+    const std::string name = text.toStdString();
+    if (viewModel_->hasSoundEffectNamed(name)) {
+        // Replacing loses the recording that has this name: ask first.
+        replaceAlert_ = new AlertView(QString::fromUtf8(kReplaceTitle),
+                                      QStringLiteral("替换后，原来的“%1”就没有了").arg(text),
+                                      QStringLiteral("取消"), {QStringLiteral("替换")});
+        std::weak_ptr<ViewController> weak = weakSelf();
+        replaceAlert_->didDismissWithButtonIndex = [weak, name](int index) {
+            auto self = std::static_pointer_cast<QELSoundEffectSaveViewController>(weak.lock());
+            if (!self) return;
+            self->replaceAlert_ = nullptr;
+            if (index == 1)
+                self->save(name);
+            else
+                self->saveView_->textField()->setFocus();
+        };
+        replaceAlert_->showAlert();
+        return;
+    }
+    save(name);
+}
+
+void QELSoundEffectSaveViewController::save(const std::string& name) {
     saveView_->textField()->clearFocus();
     saving_ = true;
     saveView_->setEnabled(false);
     std::weak_ptr<ViewController> weak = weakSelf();
     viewModel_->saveRecord(
-        text.toStdString(),
+        name,
         [weak](QELSoundEffectSaveViewModel&, bool, const std::optional<QELSaveRecordError>& error) {
             if (auto self = std::static_pointer_cast<QELSoundEffectSaveViewController>(weak.lock()))
                 self->saveFinished(error);

@@ -26,6 +26,7 @@ public:
     void viewDidLoad() override;
     void viewDidLayoutSubviews() override;
     QSizeF popover_contentSize() const override;
+    void popover_cancel() override { onDismiss(*cancelButton_); }
 
     const Callback& onReplace() const { return onReplace_; }
     void setOnReplace(Callback callback) { onReplace_ = std::move(callback); }

@@ -65,6 +65,10 @@ void QELMySoundEffectsViewController::viewDidLoad() {
     cv->observeContentOffset(contactView_, [weak](QPointF) {
         if (auto controller = weak.lock()) controller->placeContactView();
     });
+    // Every new size or content moves it, from the first layout on.
+    cv->observeLayout(contactView_, [weak] {
+        if (auto controller = weak.lock()) controller->placeContactView();
+    });
     placeContactView();
 
     navigationItem().leftBarButtonItem = BarButtonItem::systemAdd([weak] {

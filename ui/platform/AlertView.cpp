@@ -18,6 +18,9 @@ AlertView::AlertView(const QString& title, const QString& message, const QString
     buttons_.push_back(addButton(cancelButtonTitle, QMessageBox::RejectRole));
     for (const QString& other : otherButtonTitles)
         buttons_.push_back(addButton(other, QMessageBox::AcceptRole));
+    // Esc cancels; Return takes the first other choice, as a confirmation.
+    setEscapeButton(buttons_.front());
+    setDefaultButton(static_cast<QPushButton*>(buttons_.size() > 1 ? buttons_[1] : buttons_[0]));
     connect(this, &QMessageBox::buttonClicked, this, [this](QAbstractButton* clicked) {
         for (size_t i = 0; i < buttons_.size(); ++i) {
             if (buttons_[i] != clicked) continue;

@@ -1,6 +1,8 @@
 #include "ui/platform/CollectionView.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
 #include <cmath>
@@ -8,11 +10,34 @@
 #include "foundation/Fatal.h"
 #include "ui/platform/Animation.h"
 #include "ui/platform/Geometry.h"
+#include "ui/platform/Palette.h"
 
 namespace platform {
 
 namespace {
 constexpr double kBatchUpdateDuration = 0.25;
+constexpr int kFocusRingWidth = 2;
+constexpr int kFocusRingOutset = 3;
+
+// A ring around the item the keyboard is on, drawn over the cells so that
+// it shows whatever a cell looks like.
+class FocusRing : public QWidget {
+public:
+    explicit FocusRing(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        hide();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        // White: it shows on the dark cells and on the accent of a playing one.
+        p.setPen(QPen(Color::c1(), kFocusRingWidth));
+        const double inset = kFocusRingWidth / 2.0;
+        p.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), 6, 6);
+    }
+};
 }  // namespace
 
 CollectionReusableView::CollectionReusableView(QWidget* parent) : View(parent) {
@@ -70,6 +95,7 @@ CollectionView::CollectionView(CollectionViewFlowLayout layout, QWidget* parent)
     content->setAttribute(Qt::WA_TranslucentBackground);
     setWidget(content);
     content->installEventFilter(this);
+    setFocusPolicy(Qt::StrongFocus);
     setBackgroundColor(Qt::transparent);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { layoutVisible(); });
 }
@@ -215,6 +241,13 @@ void CollectionView::computeLayout() {
     // content (in the visible area) still show; the scroll range is the same.
     widget()->resize(static_cast<int>(W),
                      std::max(static_cast<int>(std::ceil(y)), contentsRect().height()));
+    std::erase_if(layoutObservers_, [](const auto& o) { return !o.first; });
+    for (const auto& [context, observer] : std::vector(layoutObservers_))
+        if (context) observer();
+}
+
+void CollectionView::observeLayout(QObject* context, std::function<void()> observer) {
+    layoutObservers_.emplace_back(context, std::move(observer));
 }
 
 QRectF CollectionView::layoutFrameForItem(const IndexPath& ip) const {
@@ -303,6 +336,7 @@ void CollectionView::layoutVisible() {
         }
         view->show();
     }
+    updateFocusRing();
 }
 
 void CollectionView::performBatchUpdates(const std::function<void()>& updates,
@@ -447,38 +481,209 @@ void CollectionView::tapped(const IndexPath& indexPath) {
 
 bool CollectionView::eventFilter(QObject* watched, QEvent* event) {
     if (watched != widget()) return QScrollArea::eventFilter(watched, event);
-    if (event->type() == QEvent::MouseButtonPress) {
-        auto* e = static_cast<QMouseEvent*>(event);
-        pressed_ = indexPathForItemAtPoint(e->position());
-        pressedLongPress_ = nullptr;
-        if (pressed_) {
-            if (auto* cell = cellForItemAtIndexPath(*pressed_)) {
-                cell->setHighlighted(true);
-                pressedLongPress_ = cell->longPressGestureRecognizer();
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick: {
+            auto* e = static_cast<QMouseEvent*>(event);
+            if (e->button() == Qt::RightButton) {
+                // The desktop's context click: what a long press would open.
+                const auto at = indexPathForItemAtPoint(e->position());
+                if (auto* cell = at ? cellForItemAtIndexPath(*at) : nullptr)
+                    if (auto* longPress = cell->longPressGestureRecognizer())
+                        longPress->recognizeAt(e->position());
+                return true;
+            }
+            // A quick second click arrives as a double click: it is a press
+            // like any other (a broadcaster double-taps to stop a sound).
+            // Only the first button down starts a press.
+            if (e->button() != Qt::LeftButton || pressed_) return true;
+            pressed_ = indexPathForItemAtPoint(e->position());
+            keyboardFocus_ = false;
+            if (pressed_) focused_ = pressed_;
+            updateFocusRing();
+            pressedLongPress_ = nullptr;
+            if (pressed_) {
+                if (auto* cell = cellForItemAtIndexPath(*pressed_)) {
+                    cell->setHighlighted(true);
+                    pressedLongPress_ = cell->longPressGestureRecognizer();
+                }
+            }
+            if (pressedLongPress_) pressedLongPress_->touchBegan(e->position());
+            return true;
+        }
+        case QEvent::MouseMove:
+            if (pressedLongPress_)
+                pressedLongPress_->touchMoved(static_cast<QMouseEvent*>(event)->position());
+            return true;
+        case QEvent::MouseButtonRelease: {
+            auto* e = static_cast<QMouseEvent*>(event);
+            if (e->button() != Qt::LeftButton) return true;
+            const auto pressed = std::exchange(pressed_, std::nullopt);
+            bool longPressed = false;
+            if (auto longPress = std::exchange(pressedLongPress_, nullptr)) {
+                longPress->touchEnded();
+                longPressed = longPress->recognized();
+            }
+            if (!pressed) return true;
+            if (auto* cell = cellForItemAtIndexPath(*pressed)) cell->setHighlighted(false);
+            if (!longPressed && layoutFrameForItem(*pressed).contains(e->position()))
+                tapped(*pressed);
+            return true;
+        }
+        default:
+            return QScrollArea::eventFilter(watched, event);
+    }
+}
+
+std::vector<IndexPath> CollectionView::allIndexPaths() const {
+    std::vector<IndexPath> all;
+    for (size_t s = 0; s < counts_.size(); ++s)
+        for (int64_t r = 0; r < counts_[s]; ++r) all.push_back({static_cast<int64_t>(s), r});
+    return all;
+}
+
+bool CollectionView::showsFocusRing() const {
+    return keyboardFocus_ && hasFocus() && focused_ && !layoutFrameForItem(*focused_).isEmpty();
+}
+
+void CollectionView::updateFocusRing() {
+    if (focused_ && layoutFrameForItem(*focused_).isEmpty()) {
+        // The item went away: the nearest one before it takes the focus.
+        const auto all = allIndexPaths();
+        auto it = std::lower_bound(all.begin(), all.end(), *focused_);
+        focused_ = all.empty() ? std::nullopt
+                               : std::optional(it == all.end() ? all.back() : *it);
+    }
+    if (!showsFocusRing()) {
+        if (focusRing_) focusRing_->hide();
+        return;
+    }
+    // Made when the keyboard is first used.
+    if (!focusRing_) focusRing_ = new FocusRing(widget());
+    const int m = kFocusRingOutset;
+    focusRing_->setGeometry(pixelRect(layoutFrameForItem(*focused_)).adjusted(-m, -m, m, m));
+    focusRing_->raise();
+    focusRing_->show();
+    focusRing_->update();
+}
+
+void CollectionView::moveFocus(const std::optional<IndexPath>& indexPath) {
+    keyboardFocus_ = true;
+    if (indexPath) {
+        focused_ = indexPath;
+        // Scrolled into view, with the ring.
+        const QRectF frame = layoutFrameForItem(*indexPath);
+        const double top = contentOffset().y(), height = contentsRect().height();
+        if (frame.top() - kFocusRingOutset < top)
+            setContentOffset({0, std::max(0.0, frame.top() - kFocusRingOutset)});
+        else if (frame.bottom() + kFocusRingOutset > top + height)
+            setContentOffset({0, frame.bottom() + kFocusRingOutset - height});
+    }
+    updateFocusRing();
+}
+
+void CollectionView::focusInEvent(QFocusEvent* event) {
+    QScrollArea::focusInEvent(event);
+    const auto all = allIndexPaths();
+    const Qt::FocusReason reason = event->reason();
+    if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) {
+        // Entering by Tab starts at the near end.
+        if (!all.empty()) moveFocus(reason == Qt::TabFocusReason ? all.front() : all.back());
+        return;
+    }
+    if (!focused_ && !all.empty()) focused_ = all.front();
+    updateFocusRing();
+}
+
+void CollectionView::focusOutEvent(QFocusEvent* event) {
+    QScrollArea::focusOutEvent(event);
+    updateFocusRing();
+}
+
+bool CollectionView::focusNextPrevChild(bool next) {
+    // Tab walks the items, then leaves for the next control.
+    const auto all = allIndexPaths();
+    if (hasFocus() && focused_ && !all.empty() && !showsFocusRing()) {
+        moveFocus(focused_);
+        return true;
+    }
+    if (hasFocus() && focused_ && !all.empty()) {
+        auto it = std::find(all.begin(), all.end(), *focused_);
+        if (it != all.end()) {
+            if (next && it + 1 != all.end()) {
+                moveFocus(*(it + 1));
+                return true;
+            }
+            if (!next && it != all.begin()) {
+                moveFocus(*(it - 1));
+                return true;
             }
         }
-        if (pressedLongPress_) pressedLongPress_->touchBegan(e->position());
-        return true;
     }
-    if (event->type() == QEvent::MouseMove) {
-        if (pressedLongPress_)
-            pressedLongPress_->touchMoved(static_cast<QMouseEvent*>(event)->position());
-        return true;
+    return QScrollArea::focusNextPrevChild(next);
+}
+
+void CollectionView::keyPressEvent(QKeyEvent* event) {
+    const auto all = allIndexPaths();
+    if (all.empty() || (event->modifiers() & ~Qt::KeypadModifier)) {
+        QScrollArea::keyPressEvent(event);
+        return;
     }
-    if (event->type() == QEvent::MouseButtonRelease) {
-        auto* e = static_cast<QMouseEvent*>(event);
-        const auto pressed = std::exchange(pressed_, std::nullopt);
-        bool longPressed = false;
-        if (auto longPress = std::exchange(pressedLongPress_, nullptr)) {
-            longPress->touchEnded();
-            longPressed = longPress->recognized();
+    if (!focused_) focused_ = all.front();
+    const IndexPath current = *focused_;
+    const int k = event->key();
+    if (!showsFocusRing() &&
+        (k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_Up || k == Qt::Key_Down)) {
+        // The first move shows where the keyboard is before it goes on.
+        moveFocus(current);
+        return;
+    }
+    const QRectF here = layoutFrameForItem(current);
+    // The nearest item in the row above or below.
+    auto vertical = [&](bool down) -> std::optional<IndexPath> {
+        std::optional<IndexPath> best;
+        double bestRowY = 0, bestDx = 0;
+        for (const IndexPath& ip : all) {
+            const QRectF f = layoutFrameForItem(ip);
+            if (down ? f.top() <= here.top() + 1 : f.top() >= here.top() - 1) continue;
+            const double dx = std::abs(f.center().x() - here.center().x());
+            const bool closerRow = !best || (down ? f.top() < bestRowY - 1 : f.top() > bestRowY + 1);
+            const bool sameRow = best && std::abs(f.top() - bestRowY) <= 1;
+            if (closerRow || (sameRow && dx < bestDx)) {
+                best = ip;
+                bestRowY = f.top();
+                bestDx = dx;
+            }
         }
-        if (!pressed) return true;
-        if (auto* cell = cellForItemAtIndexPath(*pressed)) cell->setHighlighted(false);
-        if (!longPressed && layoutFrameForItem(*pressed).contains(e->position())) tapped(*pressed);
-        return true;
+        return best;
+    };
+    auto it = std::find(all.begin(), all.end(), current);
+    switch (event->key()) {
+        case Qt::Key_Left:
+            moveFocus(it != all.begin() ? std::optional(*(it - 1)) : std::nullopt);
+            return;
+        case Qt::Key_Right:
+            moveFocus(it + 1 != all.end() ? std::optional(*(it + 1)) : std::nullopt);
+            return;
+        case Qt::Key_Up:
+            moveFocus(vertical(false));
+            return;
+        case Qt::Key_Down:
+            moveFocus(vertical(true));
+            return;
+        case Qt::Key_Space:
+            moveFocus(current);
+            if (!event->isAutoRepeat()) tapped(current);
+            return;
+        case Qt::Key_Menu:
+            moveFocus(current);
+            if (auto* cell = cellForItemAtIndexPath(current))
+                if (auto* longPress = cell->longPressGestureRecognizer())
+                    longPress->recognizeAt(here.center());
+            return;
+        default:
+            QScrollArea::keyPressEvent(event);
     }
-    return QScrollArea::eventFilter(watched, event);
 }
 
 void CollectionView::resizeEvent(QResizeEvent* event) {

@@ -182,6 +182,15 @@ public:
     void setContentOffset(QPointF offset);
     // Calls `observer` with every new content offset while `context` lives.
     void observeContentOffset(QObject* context, std::function<void(QPointF)> observer);
+    // Calls `observer` after every new layout (size or content) while
+    // `context` lives.
+    void observeLayout(QObject* context, std::function<void()> observer);
+
+    // The item the keyboard is on: Tab and the arrow keys move it, Space
+    // taps it, the menu key long-presses it. Its ring shows while the view
+    // has the focus from the keyboard.
+    std::optional<IndexPath> focusedIndexPath() const { return focused_; }
+    bool showsFocusRing() const;
 
     // The widget cells live in (content coordinates).
     QWidget* contentWidget() const { return widget(); }
@@ -190,6 +199,10 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     struct Key {
@@ -207,6 +220,10 @@ private:
     void place(CollectionReusableView* view, const QRectF& frame);
     void applySelection(const IndexPath& indexPath, bool selected);
     void tapped(const IndexPath& indexPath);
+    // Every item in order, section after section.
+    std::vector<IndexPath> allIndexPaths() const;
+    void moveFocus(const std::optional<IndexPath>& indexPath);
+    void updateFocusRing();
 
     CollectionViewFlowLayout layout_;
     CollectionViewDataSource* dataSource_ = nullptr;
@@ -224,6 +241,10 @@ private:
     std::vector<Update>* batch_ = nullptr;
     std::optional<IndexPath> pressed_;
     QPointer<LongPressGestureRecognizer> pressedLongPress_;
+    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> layoutObservers_;
+    std::optional<IndexPath> focused_;
+    bool keyboardFocus_ = false;
+    QWidget* focusRing_ = nullptr;
 };
 
 // A screen whose root view is a collection view.

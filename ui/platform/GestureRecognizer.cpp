@@ -70,4 +70,13 @@ void LongPressGestureRecognizer::touchCancelled() {
         state_ = State::Failed;
 }
 
+void LongPressGestureRecognizer::recognizeAt(QPointF point) {
+    if (tracking_) touchCancelled();
+    ++touch_;  // a pending hold of an earlier touch no longer counts
+    start_ = point;
+    recognized_ = true;
+    setState(State::Began);
+    setState(State::Ended);
+}
+
 }  // namespace platform

@@ -28,6 +28,8 @@ public:
     void touchMoved(QPointF point);
     void touchEnded();
     void touchCancelled();
+    // Recognised at once, without a hold (a context click): Began, then Ended.
+    void recognizeAt(QPointF point);
     // Whether the current or last touch was recognised as a long press; the
     // view then treats it as no tap.
     bool recognized() const { return recognized_; }

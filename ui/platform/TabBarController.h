@@ -92,6 +92,8 @@ public:
     void setSelectedIndex(int index);
     ViewController* selectedViewController() const;
     void setSelectedViewController(ViewController* controller);
+    // As if the user had tapped the tab (keyboard shortcuts): the delegate hears.
+    void userSelected(int index);
     // Not owned: the delegate outlives the controller or clears itself.
     void setDelegate(TabBarControllerDelegate* delegate) { delegate_ = delegate; }
     TabBarControllerDelegate* delegate() const { return delegate_; }
@@ -107,7 +109,6 @@ private:
     void select(int index);
     void showTabs();
     void showSelected();
-    void userSelected(int index);
 
     std::vector<std::shared_ptr<ViewController>> controllers_;
     int selected_ = -1;

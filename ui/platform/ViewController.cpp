@@ -3,6 +3,7 @@
 #include <cxxabi.h>
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QResizeEvent>
 #include <cstdlib>
 #include <typeinfo>
@@ -147,6 +148,17 @@ void ViewController::presentViewController(std::shared_ptr<ViewController> contr
     view->setGeometry(0, layer->height(), layer->width(), layer->height());
     view->show();
     layer->show();
+    std::weak_ptr<ViewController> weakPresented = controller;
+    Window::setEscapeAction(layer, [weakPresented] {
+        if (auto presented = weakPresented.lock()) presented->dismissViewController(true);
+    });
+    // The keyboard works the screen on top, not the one it covers.
+    for (QWidget* child : view->findChildren<QWidget*>()) {
+        if ((child->focusPolicy() & Qt::TabFocus) && child->isVisibleTo(view)) {
+            child->setFocus(Qt::OtherFocusReason);
+            break;
+        }
+    }
     controller->beginAppearanceTransition(true, animated);
     // The container disappears as a whole, so that it hears it too.
     ViewController* covered = appearanceRoot();
@@ -176,6 +188,7 @@ void ViewController::dismissViewController(bool animated, std::function<void()> 
     QWidget* view = controller->view();
     view->setProperty("platform.fillsLayer", false);
     QPointer<QWidget> layer = controller->presentationLayer_;
+    if (layer) layer->setEnabled(false);
     controller->beginAppearanceTransition(false, animated);
     ViewController* uncovered = appearanceRoot();
     uncovered->beginAppearanceTransition(true, animated);
@@ -239,6 +252,47 @@ QWidget* Window::addLayer() {
     layer->setGeometry(rect());
     layer->raise();
     return layer;
+}
+
+namespace {
+class EscapeAction : public QObject {
+public:
+    EscapeAction(QObject* parent, std::function<void()> action)
+        : QObject(parent), action(std::move(action)) {}
+    std::function<void()> action;
+};
+
+EscapeAction* escapeActionOf(QWidget* layer) {
+    // No meta-object of its own: found by type among the direct children.
+    for (QObject* child : layer->children())
+        if (auto* action = dynamic_cast<EscapeAction*>(child)) return action;
+    return nullptr;
+}
+}  // namespace
+
+void Window::setEscapeAction(QWidget* layer, std::function<void()> action) {
+    delete escapeActionOf(layer);
+    if (action) new EscapeAction(layer, std::move(action));
+}
+
+void Window::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        const QObjectList& layers = children();
+        for (auto it = layers.rbegin(); it != layers.rend(); ++it) {
+            auto* layer = qobject_cast<QWidget*>(*it);
+            if (!layer || !layer->property(kLayerProperty).toBool() || !layer->isVisible())
+                continue;
+            // A layer on its way out takes no input, and nothing under it
+            // is in reach.
+            if (!layer->isEnabled()) break;
+            auto* escape = escapeActionOf(layer);
+            if (!escape) continue;
+            auto action = escape->action;  // the action may remove the layer
+            action();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void Window::resizeEvent(QResizeEvent* event) {

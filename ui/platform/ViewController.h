@@ -143,9 +143,13 @@ public:
     void setBackgroundColor(const QColor& color);
     // A new layer over everything, as large as the window and following it.
     QWidget* addLayer();
+    // What Esc does while `layer` is the topmost layer that takes input
+    // (the cancel of the card or screen it holds).
+    static void setEscapeAction(QWidget* layer, std::function<void()> action);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 

@@ -7,6 +7,7 @@
 #include "ui/platform/Geometry.h"
 #include "ui/platform/Palette.h"
 #include "ui/platform/ViewController.h"
+#include "ui/utils/QELNavigationController.h"
 
 using namespace platform;
 
@@ -136,6 +137,7 @@ void QELNavigationAlertManager::showNextAlert(bool onlyIfIdle, std::function<voi
         return;
     }
     MainQueue::async([alert = std::move(*next), completion = std::move(completion)]() mutable {
+        followCurrentAlertContainer();
         alertView().showAlert(alert, [completion = std::move(completion)]() mutable {
             showNextAlert(false, std::move(completion));
         });

@@ -182,12 +182,70 @@ TEST_F(MakeViewModelTest, RefusesNamesThatLeaveTheCollectionFolder) {
     EXPECT_TRUE(fs::exists(dir.file("Custom/ .hidden .caf")));
 }
 
-TEST_F(MakeViewModelTest, AFailedCopyIsReportedAndTouchesNoStorage) {
-    VM vm(environment());  // nothing recorded: no take to copy
-    auto saved = save(vm, "nothing");
+TEST_F(MakeViewModelTest, ASaveReplacesARecordingOfTheSameNameWholeOrNotAtAll) {
+    VM vm(environment());
+    auto saved = save(vm, "nothing");  // nothing recorded: no take to copy
     ASSERT_TRUE(saved.error);
     EXPECT_EQ(saved.error->message, VM::kSaveCopyFailedMessage);
     EXPECT_TRUE(storage->soundEffects().empty());
+
+    record(vm, 1.0);
+    EXPECT_FALSE(vm.hasSoundEffectNamed("开场"));
+    EXPECT_FALSE(save(vm, "开场").error);
+    EXPECT_TRUE(vm.hasSoundEffectNamed("开场"));
+    const auto first = makertest::bytesOf(dir.file("Custom/开场.caf"));
+
+    vm.discardRecord();
+    record(vm, 1.5);
+    EXPECT_FALSE(save(vm, "开场").error);
+    EXPECT_EQ(makertest::bytesOf(dir.file("Custom/开场.caf")),
+              makertest::bytesOf(vm.tmpRecordFilePath()));
+    EXPECT_NE(makertest::bytesOf(dir.file("Custom/开场.caf")), first);
+    EXPECT_EQ(storage->soundEffects().size(), 1u);
+
+    // A copy that fails leaves the saved recording and its entry alone.
+    const auto kept = makertest::bytesOf(dir.file("Custom/开场.caf"));
+    fs::remove(vm.tmpRecordFilePath());
+    EXPECT_TRUE(save(vm, "开场").error);
+    EXPECT_EQ(makertest::bytesOf(dir.file("Custom/开场.caf")), kept);
+    EXPECT_EQ(storage->soundEffects().size(), 1u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("Custom")), {}), 1)
+        << "no temporary file left behind";
+}
+
+// Renders held back by the test and let go in the order it chooses.
+TEST_F(MakeViewModelTest, TheLatestPickWinsOverARenderThatEndsLater) {
+    std::vector<platform::Task> held;
+    auto env = environment();
+    env.renderExecutor = [&](platform::Task task) { held.push_back(std::move(task)); };
+    VM vm(env);
+    record(vm, 1.0);
+    auto letGo = [&](size_t i) {
+        held.at(i)();
+        platform::RunLoop::main().runUntilIdle();
+    };
+
+    std::vector<std::string> done;
+    auto note = [&](const char* what) {
+        return [&done, what](VM&, bool rendered) { done.push_back(what + std::to_string(rendered)); };
+    };
+    vm.editRecord(Type::Slow, note("slow"));
+    vm.editRecord(Type::Loli, note("loli"));
+    vm.editRecord(Type::Loli, note("loli again"));  // joins the render under way
+    ASSERT_EQ(held.size(), 2u);
+
+    letGo(1);
+    EXPECT_EQ(vm.currentEditType(), Type::Loli);
+    EXPECT_EQ(done, (std::vector<std::string>{"loli1", "loli again1"}));
+    letGo(0);
+    EXPECT_EQ(vm.currentEditType(), Type::Loli) << "the older pick ended last and lost";
+    EXPECT_EQ(done.back(), "slow1");
+    makertest::expectRenderedWav(vm.variantFilePath(Type::Slow));
+
+    vm.editRecord(Type::Slow, note("slow reused"));
+    EXPECT_EQ(done.back(), "slow reused0");
+    EXPECT_EQ(vm.currentEditType(), Type::Slow);
+    EXPECT_EQ(held.size(), 2u);
 }
 
 TEST_F(MakeViewModelTest, PreviewsAVariantOnceUntilItEnds) {
