@@ -5,12 +5,35 @@
 #include "foundation/Paths.h"
 #include "foundation/Text.h"
 
+#include <string_view>
+
 using platform::Value;
 
 const std::string& kUserCollectionFileBasePath() {
     static const std::string path = platform::Paths::libraryDirectory() + "/UserCollections/Custom";
     return path;
 }
+
+namespace {
+
+// One component of a path inside a folder: never a way out of it.
+bool isPlainName(const std::string& s) {
+    return s.find('/') == std::string::npos && s.find('\0') == std::string::npos && s != "." &&
+           s != "..";
+}
+
+// A path below the recordings folder: no component may climb out of it.
+bool staysBelow(std::string_view path) {
+    if (path.find('\0') != std::string_view::npos) return false;
+    for (;;) {
+        const size_t slash = path.find('/');
+        if (path.substr(0, slash) == "..") return false;
+        if (slash == std::string_view::npos) return true;
+        path.remove_prefix(slash + 1);
+    }
+}
+
+}  // namespace
 
 QELSoundEffect::Ref QELSoundEffect::init(const std::string& cate, const Value& dict,
                                          const std::string& subdir) {
@@ -62,6 +85,11 @@ std::optional<QELSoundEffect::Fields> QELSoundEffect::decodeFields(platform::Key
         if (!v.isString()) return std::nullopt;
         *field = *v.asString();
     }
+    // Archives are the user's files, not ours: a stored location that leads
+    // outside the bundle or the recordings folder rejects the entry.
+    if ((!f.subDir.empty() && !isPlainName(f.subDir)) ||
+        (!f.fileName.empty() && !isPlainName(f.fileName)) || !staysBelow(f.path))
+        return std::nullopt;
     return f;
 }
 

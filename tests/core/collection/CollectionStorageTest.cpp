@@ -194,7 +194,21 @@ TEST(CollectionStorage, LoadKeepsEveryGoodEntryInOrderAndSkipsTheRest) {
     auto first = QELCollectionSoundEffect::initWithSoundEffect(*user("first"), clock);
     auto second = QELCollectionSoundEffect::initWithSoundEffect(*user("second"), clock);
     auto plain = user("plain record");  // a record, not a collection entry
+    // Stored locations that would resolve outside the bundle or the
+    // recordings folder.
+    auto climbing = [&](const std::string& subDir, const std::string& fileName) {
+        return QELCollectionSoundEffect::initWithSoundEffect(
+            *QELSoundEffect::init("欢呼", Value::Dictionary{{"fileName", fileName}, {"title", "t"}},
+                                  subDir),
+            clock);
+    };
     Value root = Value::Array{first,
+                              climbing("../../../../etc", "passwd"),
+                              climbing("Zeta", "../../../etc/passwd"),
+                              climbing("..", "passwd"),
+                              QELCollectionSoundEffect::initWithSoundEffect(
+                                  *QELSoundEffect::customSoundEffectWithName("u", "/../../x.caf"),
+                                  clock),
                               "text",
                               std::make_shared<FakeEntry>(FakeEntry::MissingTime),
                               plain,
