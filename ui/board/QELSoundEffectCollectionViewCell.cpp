@@ -92,6 +92,12 @@ void QELSoundEffectCollectionViewCell::prepareForReuse() {
 
 void QELSoundEffectCollectionViewCell::configWithItem(const QELSoundEffect::Ref& soundEffect) {
     titleLabel_->setText(QString::fromStdString(soundEffect->name()));
+    setAvailable(true);
+}
+
+void QELSoundEffectCollectionViewCell::setAvailable(bool available) {
+    available_ = available;
+    setAlpha(contentView(), available ? 1.0 : 0.35);
 }
 
 QELSoundEffectCollecionHeaderView::QELSoundEffectCollecionHeaderView() {

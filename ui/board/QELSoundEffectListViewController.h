@@ -19,6 +19,8 @@ class QELSoundEffectListCollectionViewDataSource
                                          QELSoundEffectListDataProvider> {
 public:
     using QELCollectionViewDataSource::QELCollectionViewDataSource;
+    platform::CollectionViewCell* cellForItemAtIndexPath(
+        platform::CollectionView& collectionView, const platform::IndexPath& indexPath) override;
     platform::CollectionReusableView* viewForSupplementaryElementOfKind(
         platform::CollectionView& collectionView, const std::string& kind,
         const platform::IndexPath& indexPath) override;
