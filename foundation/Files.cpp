@@ -160,7 +160,8 @@ size_t removeLeftoverTemporaries(const std::string& dir,
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.size() < 2 + kSuffix || name[0] != '.' || name[name.size() - kSuffix] != '.') continue;
+        if (name.size() < 2 + kSuffix || name[0] != '.' || name[name.size() - kSuffix] != '.')
+            continue;
         const bool random = std::all_of(name.end() - 6, name.end(), [](char c) {
             return std::isalnum(static_cast<unsigned char>(c)) != 0;
         });
@@ -171,6 +172,15 @@ size_t removeLeftoverTemporaries(const std::string& dir,
         if (fs::remove(it->path(), fec)) ++removed;
     }
     return removed;
+}
+
+std::optional<FileStamp> fileStamp(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return FileStamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                     static_cast<int64_t>(st.st_size),
+                     static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
+                     static_cast<int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec};
 }
 
 bool createDirectories(const std::string& path, std::string* error) {

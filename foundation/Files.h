@@ -18,7 +18,8 @@ std::optional<std::vector<uint8_t>> readFile(const std::string& path, std::strin
 // stays, its target is replaced). nullopt (and `error` set) when the target
 // exists and is not a regular file: a device, folder, socket or FIFO is
 // never replaced by a file of ours.
-std::optional<std::string> resolveWriteTarget(const std::string& path, std::string* error = nullptr);
+std::optional<std::string> resolveWriteTarget(const std::string& path,
+                                              std::string* error = nullptr);
 
 // Writes to a temporary file in the target's directory (see
 // resolveWriteTarget), flushes it to disk and renames it over the target.
@@ -44,6 +45,16 @@ std::string damagedCopyPath(const std::string& path, int generation = 0);
 // at work (at start, or under the file's lock). Returns how many went.
 size_t removeLeftoverTemporaries(const std::string& dir,
                                  const std::function<bool(const std::string& name)>& isTarget);
+
+// What tells one version of a file from another without reading it: every
+// atomic write makes a new inode with its own times.
+struct FileStamp {
+    uint64_t device = 0, inode = 0;
+    int64_t size = 0, modifiedNs = 0, changedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+// nullopt when there is no file at `path` (links are followed).
+std::optional<FileStamp> fileStamp(const std::string& path);
 
 // Creates a directory and its parents; true when it exists afterwards.
 bool createDirectories(const std::string& path, std::string* error = nullptr);

@@ -198,7 +198,14 @@ int collectionAdd(QELMySoundEffectStorage& storage, const std::string& category,
         std::fprintf(stderr, "quellio-cli: '%s' is already in the collection\n", title.c_str());
         return 1;
     }
-    std::cout << "added row " << before << ": " << title << '\n';
+    // Written under the collection's lock, on top of what a running program
+    // or another CLI saved meanwhile, which may move the row.
+    const auto entry = storage.soundEffects().back();
+    if (!storage.flush()) return 1;
+    const auto& list = storage.soundEffects();
+    const size_t row =
+        static_cast<size_t>(std::find(list.begin(), list.end(), entry) - list.begin());
+    std::cout << "added row " << row << ": " << title << '\n';
     return 0;
 }
 
@@ -213,6 +220,7 @@ int collectionRemove(QELMySoundEffectStorage& storage, const std::string& rowTex
     }
     const auto entry = list[row];
     storage.removeSoundEffect(entry);
+    if (!storage.flush()) return 1;
     std::cout << "removed row " << row << ": " << entry->name() << '\n';
     return 0;
 }
@@ -239,10 +247,13 @@ int collection(Args args) {
         std::fprintf(stderr, "quellio-cli: %s\n", e.message.c_str());
         failed = true;
     });
-    auto& storage = QELMySoundEffectStorage::sharedStorage();
-    int rc = sub == "add"      ? collectionAdd(storage, args[0], args[1])
+    int rc = 0;
+    {
+        QELMySoundEffectStorage storage(QELMySoundEffectStorage::collectionFilePath());
+        rc = sub == "add"      ? collectionAdd(storage, args[0], args[1])
              : sub == "remove" ? collectionRemove(storage, args[0])
                                : collectionList(storage, json);
+    }  // what is left is written here, before the result is told
     platform::setDebugErrorSink({});
     return rc == 0 && failed ? 1 : rc;
 }
