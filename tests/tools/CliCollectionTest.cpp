@@ -60,6 +60,50 @@ TEST(CliCollection, AddsListsAndRemovesBuiltInEffects) {
     EXPECT_EQ(cli("collection frobnicate").rc, 2);
 }
 
+// The user's entry outlives the catalogue item it was copied from; the rest
+// of a bundle that lost a file still plays.
+TEST(CliCollection, AnEntryWhoseSoundIsGoneIsListedAsSuchAndTheRestPlays) {
+    namespace fs = std::filesystem;
+    Cli cli;
+    cli.bundle = cli.home.file("SoundEffects");
+    fs::copy(QUELLIO_SOURCE_RESOURCE_DIR "/SoundEffects", cli.bundle, fs::copy_options::recursive);
+    ASSERT_EQ(cli("catalogue --json").rc, 0);
+    const auto catalogue = cli.json();
+    const std::string category = catalogue[0]["category"];
+    const std::string gone = catalogue[0]["items"][0]["title"];
+    const std::string kept = catalogue[0]["items"][1]["title"];
+    ASSERT_EQ(cli("collection add '" + category + "' '" + gone + "'").rc, 0);
+    fs::remove(catalogue[0]["items"][0]["path"].get<std::string>());
+
+    EXPECT_EQ(cli("collection").rc, 0);
+    EXPECT_NE(cli.out.find("(sound file missing)"), std::string::npos) << cli.out;
+    ASSERT_EQ(cli("collection --json").rc, 0);
+    EXPECT_EQ(cli.json()[0]["available"], false);
+    EXPECT_EQ(cli("collection add '" + category + "' '" + gone + "'").rc, 1) << "still a duplicate";
+    EXPECT_EQ(cli("catalogue").rc, 0);
+
+    const std::string null = "QUELLIO_AUDIO_BACKEND=null";
+    EXPECT_EQ(cli("play '" + category + "' '" + kept + "'", null).rc, 0);
+    EXPECT_EQ(cli("play '" + category + "' '" + gone + "'", null).rc, 1);
+}
+
+TEST(CliCollection, ListingWritesNothingAndAFailedSaveClaimsNothing) {
+    namespace fs = std::filesystem;
+    Cli cli;
+    EXPECT_EQ(cli("collection").rc, 0);
+    EXPECT_EQ(cli("catalogue").rc, 0);
+    EXPECT_FALSE(fs::exists(cli.home.file("Library"))) << "a listing made folders or files";
+
+    ASSERT_EQ(cli("catalogue --json").rc, 0);
+    const auto catalogue = cli.json();
+    const std::string category = catalogue[0]["category"];
+    const std::string title = catalogue[0]["items"][0]["title"];
+    // A collection file that is not a file cannot be saved over.
+    fs::create_directories(cli.home.file("Library/UserCollections/Customcollection.info"));
+    EXPECT_EQ(cli("collection add '" + category + "' '" + title + "'").rc, 1);
+    EXPECT_EQ(cli.out, "");
+}
+
 // Two command lines adding at once: each add reads, changes and writes the
 // file under its lock, so none is lost.
 TEST(CliCollection, ConcurrentAddsAllSurvive) {
