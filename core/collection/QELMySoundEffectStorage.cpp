@@ -294,8 +294,9 @@ void QELMySoundEffectStorage::runSync(const std::string& path, Sync& sync) {
 
     // Another process changed the file since we saw it: our changes go on
     // top of its version.
-    std::optional<platform::FileStamp> stamp;
-    if (auto bytes = readVersion(path, stamp, &error); stamp && stamp != sync.stamp) {
+    std::optional<platform::FileStamp> stamp = platform::fileStamp(path);
+    if (stamp && stamp != sync.stamp) {
+        auto bytes = readVersion(path, stamp, &error);
         List theirs;
         bool damaged = false;
         if (bytes && decode(*bytes, theirs, damaged)) {
