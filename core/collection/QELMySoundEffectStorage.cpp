@@ -90,6 +90,11 @@ QELMySoundEffectStorage::QELMySoundEffectStorage(std::string filePath, const pla
     load();
     writer_ = std::make_unique<platform::DispatchQueue>("collection writer");
     if (options.watch) {
+        // The program's folder, which its maker creates at start anyway: the
+        // watch needs it now, before a first save.
+        std::string error;
+        if (!platform::createDirectories(writeTarget(path_).parent_path().string(), &error))
+            QEL_DEBUG_ERROR(error);
         watcher_ =
             std::make_unique<platform::FileWatcher>(path_, loop_, [this] { fileDidChange(); });
     }

@@ -398,3 +398,16 @@ TEST(CollectionStorage, TwoWritersOfOneLinkedFileKeepEachOthersChangesAndAnnounc
     EXPECT_EQ(names(mine), (std::vector<std::string>{"C", "E", "D"}));
     EXPECT_EQ(namesInFile(dir.path), (std::vector<std::string>{"C", "E", "D"}));
 }
+
+// The program starts before anything made its collection folder.
+TEST(CollectionStorage, AWatchingStorageFollowsAFileWhoseFolderWasNotThereYet) {
+    testsupport::TempDir tmp;
+    platform::ManualClock clock;
+    const std::string path = tmp.file("UserCollections/Customcollection.info");
+    Storage mine(path, clock, Storage::Options{true, false});
+    Storage theirs(path, clock);
+    theirs.addSoundEffect(user("A"));
+    ASSERT_TRUE(theirs.flush());
+    EXPECT_TRUE(
+        platform::RunLoop::main().runUntil([&] { return mine.soundEffects().size() == 1; }));
+}
