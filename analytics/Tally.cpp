@@ -5,6 +5,8 @@
 #include "analytics/TallyEvent.h"
 #include "analytics/TallyLog.h"
 #include "analytics/TallyRuntime.h"
+#include "analytics/TallyUtility.h"
+#include "foundation/Files.h"
 
 using platform::Value;
 
@@ -26,6 +28,9 @@ void Tally::startWithConfigure(const TLAnalyticsConfig& config) {
         return;
     }
     TallyRuntime& rt = sdk();
+    // What a killed write left behind; nothing of ours writes here yet.
+    platform::removeLeftoverTemporaries(TallyUtility::tallyDirectory(rt),
+                                        [](const std::string&) { return true; });
     rt.config().setConfigure(Value(config.eSType), "scenariotype");
     rt.app().scenarioType = config.eSType;
     if (!config.secret.empty()) rt.config().setConfigure(Value(config.secret), "asecret");

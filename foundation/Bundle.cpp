@@ -26,6 +26,10 @@ std::optional<std::string> Bundle::pathForResource(const std::string& name, cons
     if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
         return std::nullopt;
     }
+    if (subdirectory.find('/') != std::string::npos || subdirectory == "." || subdirectory == ".." ||
+        subdirectory.find('\0') != std::string::npos || name.find('\0') != std::string::npos) {
+        return std::nullopt;
+    }
     fs::path p(path_);
     if (!subdirectory.empty()) p /= subdirectory;
     std::error_code ec;

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -45,9 +47,42 @@ std::optional<std::vector<uint8_t>> readFile(const std::string& path, std::strin
     return bytes;
 }
 
+std::optional<std::string> resolveWriteTarget(const std::string& path, std::string* error) {
+    namespace fs = std::filesystem;
+    fs::path target(path);
+    // Follows a chain of links by hand: the last one may dangle, and the
+    // file is then created where it points.
+    for (int hops = 0;; ++hops) {
+        struct stat st {};
+        if (::lstat(target.c_str(), &st) != 0) {
+            if (errno == ENOENT) return target.string();
+            setError(error, "cannot examine", target.string(), errno);
+            return std::nullopt;
+        }
+        if (S_ISREG(st.st_mode)) return target.string();
+        if (!S_ISLNK(st.st_mode)) {
+            if (error) *error = target.string() + " exists and is not a regular file";
+            return std::nullopt;
+        }
+        if (hops == 40) {
+            setError(error, "cannot follow", path, ELOOP);
+            return std::nullopt;
+        }
+        std::error_code ec;
+        const fs::path next = fs::read_symlink(target, ec);
+        if (ec) {
+            if (error) *error = "cannot follow " + target.string() + ": " + ec.message();
+            return std::nullopt;
+        }
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+}
+
 bool writeFileAtomically(const std::string& path, const void* data, size_t size, std::string* error) {
     namespace fs = std::filesystem;
-    const fs::path target(path);
+    const auto resolved = resolveWriteTarget(path, error);
+    if (!resolved) return false;
+    const fs::path target(*resolved);
     const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
     std::string tmpl = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
 
@@ -83,7 +118,7 @@ bool writeFileAtomically(const std::string& path, const void* data, size_t size,
         setError(error, "cannot close", path, err);
         return false;
     }
-    if (::rename(tmpl.c_str(), path.c_str()) != 0) {
+    if (::rename(tmpl.c_str(), target.c_str()) != 0) {
         int err = errno;
         ::unlink(tmpl.c_str());
         setError(error, "cannot rename into", path, err);
@@ -96,6 +131,56 @@ bool writeFileAtomically(const std::string& path, const void* data, size_t size,
         ::close(dfd);
     }
     return true;
+}
+
+std::string damagedCopyPath(const std::string& path, int generation) {
+    return path + ".damaged" + (generation == 0 ? "" : "." + std::to_string(generation));
+}
+
+bool keepDamagedCopy(const std::string& path, std::string* error) {
+    auto bytes = readFile(path, error);
+    if (!bytes) return false;
+    // Oldest first, so no copy is overwritten before it has moved on.
+    ::unlink(damagedCopyPath(path, kDamagedCopiesKept - 1).c_str());
+    for (int g = kDamagedCopiesKept - 2; g >= 0; --g) {
+        const std::string from = damagedCopyPath(path, g);
+        if (::rename(from.c_str(), damagedCopyPath(path, g + 1).c_str()) != 0 && errno != ENOENT) {
+            setError(error, "cannot move aside", from, errno);
+            return false;
+        }
+    }
+    return writeFileAtomically(damagedCopyPath(path), *bytes, error);
+}
+
+size_t removeLeftoverTemporaries(const std::string& dir,
+                                 const std::function<bool(const std::string& name)>& isTarget) {
+    namespace fs = std::filesystem;
+    constexpr size_t kSuffix = 7;  // ".XXXXXX" of mkstemp
+    size_t removed = 0;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() < 2 + kSuffix || name[0] != '.' || name[name.size() - kSuffix] != '.')
+            continue;
+        const bool random = std::all_of(name.end() - 6, name.end(), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) != 0;
+        });
+        std::error_code fec;
+        if (!random || !it->is_regular_file(fec) ||
+            !isTarget(name.substr(1, name.size() - 1 - kSuffix)))
+            continue;
+        if (fs::remove(it->path(), fec)) ++removed;
+    }
+    return removed;
+}
+
+std::optional<FileStamp> fileStamp(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return FileStamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                     static_cast<int64_t>(st.st_size),
+                     static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
+                     static_cast<int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec};
 }
 
 bool createDirectories(const std::string& path, std::string* error) {

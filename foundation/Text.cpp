@@ -38,6 +38,21 @@ std::u16string nfc(std::string_view s, bool& ok) {
 
 }  // namespace
 
+std::string canonicalForm(std::string_view s) {
+    if (isAscii(s)) return std::string(s);
+    bool ok = false;
+    const std::u16string n = nfc(s, ok);
+    if (!ok) return std::string(s);
+    UErrorCode err = U_ZERO_ERROR;
+    int32_t len = 0;
+    u_strToUTF8(nullptr, 0, &len, n.data(), static_cast<int32_t>(n.size()), &err);
+    if (err != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(err)) return std::string(s);
+    std::string out(static_cast<size_t>(len), '\0');
+    err = U_ZERO_ERROR;
+    u_strToUTF8(out.data(), len, nullptr, n.data(), static_cast<int32_t>(n.size()), &err);
+    return U_FAILURE(err) ? std::string(s) : out;
+}
+
 bool canonicallyEqual(std::string_view a, std::string_view b) {
     if (a == b) return true;
     // Differing ASCII texts can never be made equal by normalisation.

@@ -19,6 +19,7 @@ UserDefaults::UserDefaults(std::string path) : path_(std::move(path)) { reload()
 void UserDefaults::reload() {
     std::lock_guard lock(mutex_);
     values_.clear();
+    keepDamagedCopy_ = false;
     std::error_code ec;
     if (!std::filesystem::exists(path_, ec)) return;
     std::string error;
@@ -26,12 +27,14 @@ void UserDefaults::reload() {
     if (!root) {
         // A damaged store starts empty rather than stopping the program.
         QEL_DEBUG_ERROR("user defaults unreadable: " + error);
+        keepDamagedCopy_ = true;
         return;
     }
     if (auto* dict = root->asDictionary()) {
         values_ = std::move(*dict);
     } else {
         QEL_DEBUG_ERROR("user defaults root is not a dictionary: " + path_);
+        keepDamagedCopy_ = true;
     }
 }
 
@@ -82,6 +85,11 @@ bool UserDefaults::synchronize() {
 
 bool UserDefaults::writeLocked() {
     std::string error;
+    if (keepDamagedCopy_) {
+        keepDamagedCopy_ = false;
+        if (!keepDamagedCopy(path_, &error))
+            QEL_DEBUG_ERROR("cannot keep a copy of the damaged user defaults: " + error);
+    }
     const std::string dir = std::filesystem::path(path_).parent_path().string();
     if (!createDirectories(dir, &error) ||
         !PropertyList::writeFile(path_, Value(values_), PropertyList::Format::Binary, &error)) {

@@ -51,6 +51,8 @@ private:
     std::string path_;
     mutable std::mutex mutex_;
     Value::Dictionary values_;
+    // The file held something unreadable: keep it aside before overwriting.
+    bool keepDamagedCopy_ = false;
 };
 
 }  // namespace platform

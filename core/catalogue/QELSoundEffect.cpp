@@ -5,12 +5,37 @@
 #include "foundation/Paths.h"
 #include "foundation/Text.h"
 
+#include <sys/stat.h>
+
+#include <string_view>
+
 using platform::Value;
 
 const std::string& kUserCollectionFileBasePath() {
     static const std::string path = platform::Paths::libraryDirectory() + "/UserCollections/Custom";
     return path;
 }
+
+namespace {
+
+// One component of a path inside a folder: never a way out of it.
+bool isPlainName(const std::string& s) {
+    return s.find('/') == std::string::npos && s.find('\0') == std::string::npos && s != "." &&
+           s != "..";
+}
+
+// A path below the recordings folder: no component may climb out of it.
+bool staysBelow(std::string_view path) {
+    if (path.find('\0') != std::string_view::npos) return false;
+    for (;;) {
+        const size_t slash = path.find('/');
+        if (path.substr(0, slash) == "..") return false;
+        if (slash == std::string_view::npos) return true;
+        path.remove_prefix(slash + 1);
+    }
+}
+
+}  // namespace
 
 QELSoundEffect::Ref QELSoundEffect::init(const std::string& cate, const Value& dict,
                                          const std::string& subdir) {
@@ -29,17 +54,33 @@ QELSoundEffect::Ref QELSoundEffect::initWithSoundEffect(const QELSoundEffect& ot
     return Ref(new QELSoundEffect(other.f_));
 }
 
-std::string QELSoundEffect::resourcePath() const {
-    if (isUserCustom()) return kUserCollectionFileBasePath() + f_.path;
-    auto path = QELSoundEffectResourceBundle::bundle().pathForResource(f_.fileName, "", f_.subDir);
-    if (!path) platform::fatal();
-    return *path;
+QELSoundEffect::QELSoundEffect(Fields fields) : f_(std::move(fields)) {
+    // Length-prefixed, so no two different field lists make one key. The
+    // user's path and the built-in location never meet: the category,
+    // compared first, tells the kinds apart.
+    for (const std::string* field : {&f_.category, &f_.name, &f_.subDir, &f_.fileName, &f_.path}) {
+        const std::string form = platform::canonicalForm(*field);
+        key_ += std::to_string(form.size());
+        key_ += ':';
+        key_ += form;
+    }
 }
 
-bool QELSoundEffect::operator==(const QELSoundEffect& other) const {
-    return platform::canonicallyEqual(f_.category, other.f_.category) &&
-           platform::canonicallyEqual(f_.name, other.f_.name) &&
-           platform::canonicallyEqual(resourcePath(), other.resourcePath());
+std::string QELSoundEffect::resourcePath() const {
+    if (isUserCustom()) return kUserCollectionFileBasePath() + f_.path;
+    const auto& bundle = QELSoundEffectResourceBundle::bundle();
+    if (auto path = bundle.pathForResource(f_.fileName, "", f_.subDir)) return *path;
+    if (!isPlainName(f_.subDir) || !isPlainName(f_.fileName)) return {};
+    return bundle.bundlePath() + "/" + f_.subDir + "/" + f_.fileName;
+}
+
+bool QELSoundEffect::isAvailable() const {
+    struct stat st {};
+    if (isUserCustom()) {
+        return ::stat(resourcePath().c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    }
+    return QELSoundEffectResourceBundle::bundle().pathForResource(f_.fileName, "", f_.subDir)
+        .has_value();
 }
 
 std::vector<std::string> QELSoundEffect::archiveClassHierarchy() const {
@@ -54,6 +95,7 @@ void QELSoundEffect::encodeWithCoder(platform::KeyedArchiver& coder) const {
     coder.encodeObject(Value(f_.subDir), "subDir");
 }
 
+
 std::optional<QELSoundEffect::Fields> QELSoundEffect::decodeFields(platform::KeyedUnarchiver& coder) {
     Fields f;
     for (auto [key, field] : {std::pair{"name", &f.name}, {"category", &f.category}, {"path", &f.path},
@@ -62,6 +104,11 @@ std::optional<QELSoundEffect::Fields> QELSoundEffect::decodeFields(platform::Key
         if (!v.isString()) return std::nullopt;
         *field = *v.asString();
     }
+    // Archives are the user's files, not ours: a stored location that leads
+    // outside the bundle or the recordings folder rejects the entry.
+    if ((!f.subDir.empty() && !isPlainName(f.subDir)) ||
+        (!f.fileName.empty() && !isPlainName(f.fileName)) || !staysBelow(f.path))
+        return std::nullopt;
     return f;
 }
 

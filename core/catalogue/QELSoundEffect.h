@@ -34,14 +34,21 @@ public:
     const std::string& name() const { return f_.name; }
     const std::string& category() const { return f_.category; }
 
-    // Absolute path of the audio file, resolved on every call. A built-in
-    // file missing from the bundle is a shipped-data fault and stops.
+    // Absolute path of the audio file, resolved on every call: where the
+    // file is, or for a built-in one the bundle lacks, where it would be.
     std::string resourcePath() const;
+    // Whether the audio file is there: a collection entry may outlive the
+    // catalogue item it was copied from, and a shipped file may be missing.
+    bool isAvailable() const;
     bool isUserCustom() const { return f_.category == kUserCustomSoundEffectCategory; }
 
-    // Category, name, then resolved path, each under canonical equivalence.
-    bool operator==(const QELSoundEffect& other) const;
+    // Category, name, then where the file is, each under canonical
+    // equivalence. Compares the stored locations, which decide the resolved
+    // path, so no file is looked up: entries whose file is gone compare too.
+    bool operator==(const QELSoundEffect& other) const { return key_ == other.key_; }
     bool operator!=(const QELSoundEffect& other) const { return !(*this == other); }
+    // What equality compares, as one text (for hashing).
+    const std::string& equalityKey() const { return key_; }
 
     std::vector<std::string> archiveClassHierarchy() const override;
     void encodeWithCoder(platform::KeyedArchiver& coder) const override;
@@ -53,13 +60,14 @@ protected:
     struct Fields {
         std::string name, category, subDir, fileName, path;
     };
-    explicit QELSoundEffect(Fields fields) : f_(std::move(fields)) {}
+    explicit QELSoundEffect(Fields fields);
     static std::optional<Fields> decodeFields(platform::KeyedUnarchiver& coder);
     const Fields& fields() const { return f_; }
 
 private:
     friend class QELCollectionSoundEffect;  // copies any record's fields
     Fields f_;
+    std::string key_;  // the fields equality compares, in canonical form
 };
 
 // An entry of the user's collection: a record and when it was added.

@@ -1,6 +1,8 @@
 #include "core/playback/QELSoundEffectListDataProvider.h"
 
 #include "core/catalogue/QELSoundEffectResourceBundle.h"
+#include "audio/AudioAssetReader.h"
+#include "foundation/DebugLog.h"
 #include "foundation/Fatal.h"
 
 QELSoundEffectListDataProvider::QELSoundEffectListDataProvider()
@@ -8,7 +10,32 @@ QELSoundEffectListDataProvider::QELSoundEffectListDataProvider()
 
 QELSoundEffectListDataProvider::QELSoundEffectListDataProvider(
     const std::vector<std::string>& plistPaths)
-    : soundEffectCategories_(QELSoundEffectCategory::loadAll(plistPaths)) {}
+    : soundEffectCategories_(QELSoundEffectCategory::loadAll(plistPaths)) {
+    findUnavailable();
+}
+
+void QELSoundEffectListDataProvider::findUnavailable() {
+    // Only the header is read: a file that opens as audio here is decoded
+    // later, off the main thread.
+    for (const auto& c : *soundEffectCategories_) {
+        for (const auto& effect : c.soundEffects) {
+            platform::AudioError error;
+            if (!effect->isAvailable()) {
+                error.message = "missing " + effect->resourcePath();
+            } else if (platform::AudioAssetReader::open(effect->resourcePath(), &error)) {
+                continue;
+            }
+            QEL_DEBUG_ERROR("sound effect " + c.name + "/" + effect->name() +
+                            " disabled: " + error.message);
+            unavailable_.insert(effect.get());
+        }
+    }
+}
+
+bool QELSoundEffectListDataProvider::isAvailableAtIndexPath(
+    const platform::IndexPath& indexPath) const {
+    return !unavailable_.contains(objectAtIndexPath(indexPath).get());
+}
 
 const QELSoundEffectCategory& QELSoundEffectListDataProvider::category(int64_t section) const {
     if (section < 0 || section >= numberOfSections()) {
@@ -44,7 +71,8 @@ std::vector<std::string> QELSoundEffectListDataProvider::resourcePaths() const {
     std::vector<std::string> paths;
     if (!soundEffectCategories_) return paths;
     for (const auto& c : *soundEffectCategories_) {
-        for (const auto& effect : c.soundEffects) paths.push_back(effect->resourcePath());
+        for (const auto& effect : c.soundEffects)
+            if (!unavailable_.contains(effect.get())) paths.push_back(effect->resourcePath());
     }
     return paths;
 }

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "core/catalogue/QELSoundEffectCategory.h"
@@ -27,11 +28,17 @@ public:
     // The category name of `section`; nullopt past the last one.
     std::optional<std::string> titleForSection(int64_t section) const;
 
-    // Every sound effect's file, in board order.
+    // Every playable sound effect's file, in board order.
     std::vector<std::string> resourcePaths() const;
+
+    // False for an effect whose file was missing or not audio when the
+    // catalogue was loaded: it is shown disabled, the rest of the board plays.
+    bool isAvailableAtIndexPath(const platform::IndexPath& indexPath) const;
 
 private:
     const QELSoundEffectCategory& category(int64_t section) const;
+    void findUnavailable();
 
     std::optional<std::vector<QELSoundEffectCategory>> soundEffectCategories_;
+    std::unordered_set<const QELSoundEffect*> unavailable_;
 };

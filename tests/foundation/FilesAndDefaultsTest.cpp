@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -38,6 +42,84 @@ TEST(Files, AtomicWriteReplacesWholeAndFailureKeepsTheOldFile) {
     EXPECT_NE(error.find("absent"), std::string::npos);
 }
 
+TEST(Files, WritesFollowLinksAndNeverReplaceWhatIsNotARegularFile) {
+    namespace fs = std::filesystem;
+    testsupport::TempDir dir;
+    fs::create_directories(dir.file("real"));
+    testsupport::writeText(dir.file("real/data"), "old");
+    // A relative link, reached through a second link: the chain is followed
+    // and the file replaced in its own folder; the links stay links.
+    fs::create_symlink("real/data", dir.file("link"));
+    fs::create_symlink(dir.file("link"), dir.file("link2"));
+    ASSERT_TRUE(platform::writeFileAtomically(dir.file("link2"), std::vector<uint8_t>{'n', 'e', 'w'}));
+    EXPECT_TRUE(fs::is_symlink(dir.file("link")));
+    EXPECT_TRUE(fs::is_symlink(dir.file("link2")));
+    EXPECT_EQ(*platform::readFile(dir.file("real/data")), (std::vector<uint8_t>{'n', 'e', 'w'}));
+    // A dangling link: the file is made where it points.
+    fs::create_symlink("real/made", dir.file("dangling"));
+    ASSERT_TRUE(platform::writeFileAtomically(dir.file("dangling"), std::vector<uint8_t>{1}));
+    EXPECT_TRUE(fs::is_symlink(dir.file("dangling")));
+    EXPECT_TRUE(fs::is_regular_file(dir.file("real/made")));
+
+    // A FIFO, a folder, a socket, and a link to the FIFO are refused with a
+    // message naming them; each stays what it was.
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    fs::create_directories(dir.file("folder"));
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const std::string sockPath = dir.file("sock");
+    ASSERT_LT(sockPath.size(), sizeof addr.sun_path);
+    std::copy(sockPath.begin(), sockPath.end(), addr.sun_path);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    fs::create_symlink("fifo", dir.file("to-fifo"));
+    std::vector<std::string> refused{"fifo", "folder", "sock", "to-fifo"};
+    // A device node like /dev/full (only root may make one).
+    if (::mknod(dir.file("full").c_str(), S_IFCHR | 0600, ::makedev(1, 7)) == 0)
+        refused.push_back("full");
+    for (const std::string& name : refused) {
+        SCOPED_TRACE(name);
+        std::string error;
+        EXPECT_FALSE(platform::writeFileAtomically(dir.file(name), std::vector<uint8_t>{1}, &error));
+        EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+    }
+    ::close(sock);
+    EXPECT_TRUE(fs::is_fifo(dir.file("fifo")));
+    EXPECT_TRUE(fs::is_directory(dir.file("folder")));
+    EXPECT_TRUE(fs::is_socket(dir.file("sock")));
+    EXPECT_TRUE(fs::is_symlink(dir.file("to-fifo")));
+    if (refused.size() == 5) {
+        EXPECT_TRUE(fs::is_character_file(dir.file("full")));
+    }
+}
+
+TEST(Files, DamagedCopiesRotateAndLeftoverTemporariesGo) {
+    namespace fs = std::filesystem;
+    testsupport::TempDir dir;
+    const std::string path = dir.file("data");
+    for (int i = 0; i < 7; ++i) {
+        testsupport::writeText(path, "v" + std::to_string(i));
+        ASSERT_TRUE(platform::keepDamagedCopy(path));
+    }
+    // The newest under .damaged, then older ones; five in all.
+    for (int g = 0; g < platform::kDamagedCopiesKept; ++g) {
+        auto bytes = platform::readFile(platform::damagedCopyPath(path, g));
+        ASSERT_TRUE(bytes) << g;
+        EXPECT_EQ(std::string(bytes->begin(), bytes->end()), "v" + std::to_string(6 - g));
+    }
+    EXPECT_FALSE(fs::exists(platform::damagedCopyPath(path, platform::kDamagedCopiesKept)));
+
+    for (const char* name : {".data.Ab12Z9", ".data.zzzzzz", ".other.Ab12Z9", ".data.damaged",
+                             ".data.Ab12Z", "data.Ab12Z9"})
+        testsupport::writeText(dir.file(name), "x");
+    EXPECT_EQ(platform::removeLeftoverTemporaries(
+                  dir.path(), [](const std::string& name) { return name == "data"; }),
+              2u);
+    for (const char* name : {".other.Ab12Z9", ".data.damaged", ".data.Ab12Z", "data.Ab12Z9", "data"})
+        EXPECT_TRUE(fs::exists(dir.file(name))) << name;
+    EXPECT_FALSE(fs::exists(dir.file(".data.Ab12Z9")));
+}
+
 TEST(UserDefaults, ValuesPersistAcrossInstancesAndADamagedStoreStartsEmpty) {
     testsupport::TempDir dir;
     const std::string path = dir.file("Preferences/test.plist");
@@ -63,4 +145,10 @@ TEST(UserDefaults, ValuesPersistAcrossInstancesAndADamagedStoreStartsEmpty) {
     platform::setDebugErrorSink(previous);
     EXPECT_TRUE(damaged.objectForKey("flag").isNull());
     EXPECT_EQ(errors.size(), 1u);
+    // The damaged store is kept aside before it is first overwritten.
+    damaged.setBool(true, "again");
+    auto kept = platform::readFile(platform::damagedCopyPath(path));
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(std::string(kept->begin(), kept->end()), "not a property list");
+    EXPECT_TRUE(platform::UserDefaults(path).boolForKey("again"));
 }

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <algorithm>
 #include <functional>
 #include <iostream>
 
@@ -221,6 +222,28 @@ public:
                 "the recording's file");
     }
 
+    void share() {
+        step("take turns with the command line");
+        auto& mine = tabs().mySoundEffectsViewController();
+        auto& storage = mine.viewModel()->storage();
+        selectTab(2);
+        auto has = [&](const std::string& name) {
+            return std::ranges::any_of(storage.soundEffects(),
+                                       [&](const auto& e) { return e->name() == name; });
+        };
+        for (int i = 0; i < kSharedAdds; ++i) {
+            const std::string theirs = "e" + std::to_string(i);
+            until([&] { return has(theirs); }, "the command line's " + theirs, 60);
+            require(mine.collectionView()->numberOfItemsInSection(0) ==
+                        static_cast<int64_t>(storage.soundEffects().size()),
+                    "the screen shows every entry");
+            // The last one straight before quitting: only the quit writes it.
+            const std::string ours = "p" + std::to_string(i);
+            storage.addSoundEffect(
+                QELSoundEffect::customSoundEffectWithName(ours, "/" + ours + ".caf"));
+        }
+    }
+
     // Until the collector holds an upload with a session: the one the first
     // run ended when it quit.
     void second(const std::string& collectorDb) {
@@ -286,6 +309,8 @@ int driveProgram(int argc, char** argv, const std::string& phase, const std::str
                 script.first();
             } else if (phase == "second") {
                 script.second(collectorDb);
+            } else if (phase == "share") {
+                script.share();
             } else {
                 throw StepFailed{"unknown phase " + phase};
             }

@@ -9,8 +9,17 @@
 #include <string>
 #include <vector>
 
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "core/catalogue/QELSoundEffect.h"
+#include "foundation/Files.h"
+#include "foundation/KeyedArchive.h"
+#include "foundation/PropertyList.h"
 #include "program/ProgramDriver.h"
 #include "support/CollectorProcess.h"
+#include "support/TestSupport.h"
 
 using nlohmann::json;
 
@@ -70,6 +79,86 @@ TEST(ProgramTest, WhatTheUserDidArrivesAsOneSessionAfterARestart) {
     for (const char* shown :
          {"Quellio.QELSoundEffectListViewController", "Quellio.QELSoundEffectMakeViewController"})
         EXPECT_TRUE(std::ranges::find(pages, shown) != pages.end()) << shown << " in " << session;
+}
+
+// The names in the collection file, read as another process would.
+std::vector<std::string> namesInFile(const std::string& path) {
+    std::vector<std::string> names;
+    auto bytes = platform::readFile(path);
+    if (!bytes) return names;
+    auto root =
+        platform::KeyedUnarchiver::unarchiveObjectWithData(*bytes, QELSoundEffect::archiveClasses());
+    if (!root || !root->isArray()) return names;
+    for (const auto& item : *root->asArray())
+        if (auto entry = item.asObject<QELCollectionSoundEffect>()) names.push_back(entry->name());
+    return names;
+}
+
+// The running program and quellio-cli add to one collection in turn: each
+// sees the other's additions and neither loses any, and the program's last
+// one is written when it quits. Temporaries a killed save left are gone
+// once the program has started.
+TEST(ProgramTest, TheProgramAndTheCommandLineShareOneCollection) {
+    namespace fs = std::filesystem;
+    testsupport::TempDir dir;
+    const std::string home = dir.file("home");
+    const std::string bundle = dir.file("SoundEffects");
+    std::string sound;
+    for (const auto& e :
+         fs::recursive_directory_iterator(QUELLIO_SOURCE_RESOURCE_DIR "/SoundEffects"))
+        if (sound.empty() && e.path().extension() == ".flac") sound = e.path().string();
+    ASSERT_FALSE(sound.empty());
+    platform::Value::Array list;
+    fs::create_directories(bundle + "/Shared");
+    for (int i = 0; i < kSharedAdds; ++i) {
+        const std::string name = "e" + std::to_string(i);
+        list.push_back(platform::Value::Dictionary{{"fileName", name + ".flac"}, {"title", name}});
+        fs::create_symlink(sound, bundle + "/Shared/" + name + ".flac");
+    }
+    ASSERT_TRUE(platform::PropertyList::writeFile(
+        bundle + "/Shared.plist",
+        platform::Value::Dictionary{{"category", "共享"}, {"index", 1}, {"list", list}},
+        platform::PropertyList::Format::Xml));
+    const std::string collection = home + "/Library/UserCollections/Customcollection.info";
+    const std::vector<std::string> leftovers = {
+        home + "/Library/UserCollections/.Customcollection.info.AbC123",
+        home + "/Library/.tally/.1733500000000_envelope.log.XyZ789"};
+    for (const auto& file : leftovers) testsupport::writeText(file, "killed mid-write");
+
+    ChildProcess driver({self(), "--drive", "share"},
+                        {"QUELLIO_HOME=" + home, "QT_QPA_PLATFORM=offscreen",
+                         "QUELLIO_AUDIO_BACKEND=null", "QUELLIO_SOUND_EFFECTS=" + bundle});
+    ASSERT_TRUE(driver.running());
+    auto holds = [&](const std::string& name) {
+        const auto names = namesInFile(collection);
+        return std::ranges::find(names, name) != names.end();
+    };
+    for (int i = 0; i < kSharedAdds; ++i) {
+        std::string out;
+        ASSERT_EQ(testsupport::run("QUELLIO_HOME='" + home + "' " QUELLIO_CLI
+                                   " collection add 共享 e" + std::to_string(i) + " --bundle '" +
+                                       bundle + "'",
+                                   &out),
+                  0)
+            << out;
+        if (i + 1 == kSharedAdds) break;  // the last answer is written at the quit
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!holds("p" + std::to_string(i)) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_TRUE(holds("p" + std::to_string(i))) << "the program's answer to e" << i;
+    }
+    std::string steps;
+    const int status = driver.waitForExit(std::chrono::seconds(120), &steps);
+    ASSERT_TRUE(status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the program ended with status " << status << " after:\n"
+        << steps;
+
+    const auto names = namesInFile(collection);
+    EXPECT_EQ(names.size(), 2u * kSharedAdds);
+    for (int i = 0; i < kSharedAdds; ++i)
+        for (const char* who : {"e", "p"})
+            EXPECT_EQ(std::ranges::count(names, who + std::to_string(i)), 1) << who << i;
+    for (const auto& file : leftovers) EXPECT_FALSE(fs::exists(file)) << file;
 }
 
 }  // namespace

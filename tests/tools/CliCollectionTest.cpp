@@ -1,23 +1,27 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
 #include <nlohmann/json.hpp>
 
 #include "support/TestSupport.h"
 
 namespace {
 
-// Runs quellio-cli with a Library of its own and the shipped catalogue.
+// Runs quellio-cli with a Library of its own and the shipped catalogue
+// (or `bundle`).
 struct Cli {
     testsupport::TempDir home;
+    std::string bundle = QUELLIO_SOURCE_RESOURCE_DIR "/SoundEffects";
     int rc = 0;
     std::string out;
 
-    Cli& operator()(const std::string& args) {
+    Cli& operator()(const std::string& args, const std::string& env = "") {
         out.clear();
-        rc = testsupport::run("QUELLIO_HOME='" + home.path() + "' " + QUELLIO_CLI + " " + args +
-                                  " --bundle " QUELLIO_SOURCE_RESOURCE_DIR
-                                  "/SoundEffects 2>/dev/null",
+        rc = testsupport::run(env + " QUELLIO_HOME='" + home.path() + "' " + QUELLIO_CLI + " " +
+                                  args + " --bundle '" + bundle + "' 2>/dev/null",
                               &out);
         return *this;
     }
@@ -54,4 +58,73 @@ TEST(CliCollection, AddsListsAndRemovesBuiltInEffects) {
     EXPECT_EQ(cli("collection remove 0").rc, 0);
     EXPECT_EQ(cli("collection --json").json(), nlohmann::json::array());
     EXPECT_EQ(cli("collection frobnicate").rc, 2);
+}
+
+// The user's entry outlives the catalogue item it was copied from; the rest
+// of a bundle that lost a file still plays.
+TEST(CliCollection, AnEntryWhoseSoundIsGoneIsListedAsSuchAndTheRestPlays) {
+    namespace fs = std::filesystem;
+    Cli cli;
+    cli.bundle = cli.home.file("SoundEffects");
+    fs::copy(QUELLIO_SOURCE_RESOURCE_DIR "/SoundEffects", cli.bundle, fs::copy_options::recursive);
+    ASSERT_EQ(cli("catalogue --json").rc, 0);
+    const auto catalogue = cli.json();
+    const std::string category = catalogue[0]["category"];
+    const std::string gone = catalogue[0]["items"][0]["title"];
+    const std::string kept = catalogue[0]["items"][1]["title"];
+    ASSERT_EQ(cli("collection add '" + category + "' '" + gone + "'").rc, 0);
+    fs::remove(catalogue[0]["items"][0]["path"].get<std::string>());
+
+    EXPECT_EQ(cli("collection").rc, 0);
+    EXPECT_NE(cli.out.find("(sound file missing)"), std::string::npos) << cli.out;
+    ASSERT_EQ(cli("collection --json").rc, 0);
+    EXPECT_EQ(cli.json()[0]["available"], false);
+    EXPECT_EQ(cli("collection add '" + category + "' '" + gone + "'").rc, 1) << "still a duplicate";
+    EXPECT_EQ(cli("catalogue").rc, 0);
+
+    const std::string null = "QUELLIO_AUDIO_BACKEND=null";
+    EXPECT_EQ(cli("play '" + category + "' '" + kept + "'", null).rc, 0);
+    EXPECT_EQ(cli("play '" + category + "' '" + gone + "'", null).rc, 1);
+}
+
+TEST(CliCollection, ListingWritesNothingAndAFailedSaveClaimsNothing) {
+    namespace fs = std::filesystem;
+    Cli cli;
+    EXPECT_EQ(cli("collection").rc, 0);
+    EXPECT_EQ(cli("catalogue").rc, 0);
+    EXPECT_FALSE(fs::exists(cli.home.file("Library"))) << "a listing made folders or files";
+
+    ASSERT_EQ(cli("catalogue --json").rc, 0);
+    const auto catalogue = cli.json();
+    const std::string category = catalogue[0]["category"];
+    const std::string title = catalogue[0]["items"][0]["title"];
+    // A collection file that is not a file cannot be saved over.
+    fs::create_directories(cli.home.file("Library/UserCollections/Customcollection.info"));
+    EXPECT_EQ(cli("collection add '" + category + "' '" + title + "'").rc, 1);
+    EXPECT_EQ(cli.out, "");
+}
+
+// Two command lines adding at once: each add reads, changes and writes the
+// file under its lock, so none is lost.
+TEST(CliCollection, ConcurrentAddsAllSurvive) {
+    Cli cli;
+    ASSERT_EQ(cli("catalogue --json").rc, 0);
+    std::vector<std::pair<std::string, std::string>> effects;
+    for (const auto& c : cli.json())
+        for (const auto& item : c["items"]) effects.emplace_back(c["category"], item["title"]);
+    ASSERT_GE(effects.size(), 40u);
+    std::string script;
+    for (int side = 0; side < 2; ++side) {
+        script += "(";
+        for (size_t i = side; i < 40; i += 2)
+            script += "QUELLIO_HOME='" + cli.home.path() + "' " QUELLIO_CLI " collection add '" +
+                      effects[i].first + "' '" + effects[i].second + "' --bundle '" + cli.bundle +
+                      "' >/dev/null 2>&1 || echo failed; ";
+        script += ") & ";
+    }
+    std::string out;
+    testsupport::run(script + "wait", &out);
+    EXPECT_EQ(out, "");
+    ASSERT_EQ(cli("collection --json").rc, 0);
+    EXPECT_EQ(cli.json().size(), 40u);
 }

@@ -1,5 +1,6 @@
 // quellio-cli render and record, end to end; the files are judged by sox.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
@@ -51,11 +52,15 @@ double toneHz(const std::string& path) {
 TEST(CliRender, RendersAToneThroughLoliIntoA44kMono16BitWavHigherInPitch) {
     testsupport::TempDir dir;
     const std::string in = dir.file("tone.wav");
-    const std::string out = dir.file("loli.wav");
+    // OUT is a link: the file it names is replaced, the link stays.
+    const std::string out = dir.file("real/loli.wav");
+    std::filesystem::create_directories(dir.file("real"));
+    std::filesystem::create_symlink("real/loli.wav", dir.file("link.wav"));
     sox("-n -r 44100 -c 1 -b 16 '" + in + "' synth 2 sine 1000 vol 0.5");
 
     Cli cli;
-    ASSERT_EQ(cli("render Loli '" + in + "' '" + out + "'").rc, 0);
+    ASSERT_EQ(cli("render Loli '" + in + "' '" + dir.file("link.wav") + "'").rc, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.wav")));
     EXPECT_EQ(soxi("-r", out), "44100\n");
     EXPECT_EQ(soxi("-c", out), "1\n");
     EXPECT_EQ(soxi("-b", out), "16\n");
@@ -81,6 +86,11 @@ TEST(CliRender, RefusesAnUnknownVoiceAndUnfitInputsLeavingOutAlone) {
     EXPECT_EQ(cli("render Loli '" + stereo + "' '" + out + "'").rc, 1);
     EXPECT_NE(cli("render Loli '" + in + "'").rc, 0);
     EXPECT_EQ(std::filesystem::file_size(out), 4u) << "a refused render must not touch OUT";
+
+    // What is not a regular file is never replaced.
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    EXPECT_EQ(cli("render Loli '" + in + "' '" + dir.file("fifo") + "'").rc, 1);
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.file("fifo")));
 }
 
 // The microphone is an ALSA file device playing a known tone; it is not

@@ -1,7 +1,13 @@
 #include <QImage>
 #include <QTest>
 
+#include <filesystem>
+
+#include "core/catalogue/QELSoundEffectResourceBundle.h"
 #include "core/playback/QELSoundEffectPlayer.h"
+#include "foundation/DebugLog.h"
+#include "foundation/PropertyList.h"
+#include "support/TestSupport.h"
 #include "ui/UiTest.h"
 #include "ui/board/QELSoundEffectListViewController.h"
 #include "ui/platform/Animation.h"
@@ -12,6 +18,7 @@
 using namespace platform;
 using uitest::advance;
 using uitest::drain;
+using platform::Value;
 
 namespace {
 
@@ -240,6 +247,40 @@ TEST_F(BoardTest, ACellDestroyedWhileItGlowsEndsTheGlowWhole) {
     EXPECT_EQ(runningAnimationCount(cell->overlayView()), 1u);
     delete cell;  // under UBSan, a completion on a half-destroyed overlay fails here
     setAnimationsInstant(true);
+}
+
+// A category whose second file is missing from the bundle: that button is
+// shown disabled, the first plays.
+TEST_F(BoardTest, AnEffectWithoutItsFileIsShownDisabled) {
+    namespace fs = std::filesystem;
+    testsupport::TempDir dir;
+    const auto shipped = QELSoundEffectResourceBundle::bundle().plistPaths();
+    ASSERT_FALSE(shipped.empty());
+    auto root = platform::PropertyList::readFile(shipped[0]);
+    ASSERT_TRUE(root && root->find("list"));
+    Value::Array list{(*root->find("list")->asArray())[0],
+                      Value::Dictionary{{"fileName", "ghost.flac"}, {"title", "鬼"}}};
+    (*root->asDictionary())["list"] = Value(list);
+    // Named as the shipped file, so its items are looked up in its folder.
+    const std::string plist = dir.file(fs::path(shipped[0]).filename().string());
+    ASSERT_TRUE(platform::PropertyList::writeFile(plist, *root, platform::PropertyList::Format::Xml));
+    auto quiet = platform::setDebugErrorSink([](const platform::DebugErrorEntry&) {});
+    auto ghostModel = std::make_shared<QELSoundEffectListViewModel>();
+    ghostModel->setDataProvider(std::make_shared<QELSoundEffectListDataProvider>(
+        std::vector<std::string>{plist}));
+    auto ghostBoard = std::make_shared<QELSoundEffectListViewController>(ghostModel);
+    Window ghostWindow;
+    ghostWindow.setRootViewController(createNavigationController(ghostBoard));
+    ghostWindow.show();
+    drain();
+    platform::setDebugErrorSink(quiet);
+    auto cell = [&](int64_t row) {
+        return dynamic_cast<QELSoundEffectCollectionViewCell*>(
+            ghostBoard->collectionView()->cellForItemAtIndexPath({0, row}));
+    };
+    ASSERT_TRUE(cell(0) && cell(1));
+    EXPECT_TRUE(cell(0)->isAvailable());
+    EXPECT_FALSE(cell(1)->isAvailable());
 }
 
 TEST_F(BoardTest, ScreenshotForPeopleToLookAt) {

@@ -61,7 +61,9 @@ protected:
         press(row, LongPressGestureRecognizer::kDefaultMinimumPressDuration);
         release(row);
     }
+    // What another process reads once the writer is done.
     std::vector<std::string> storedNames() const {
+        storage->flush();
         QELMySoundEffectStorage reread(collectionPath);
         std::vector<std::string> n;
         for (const auto& entry : reread.soundEffects()) n.push_back(entry->name());

@@ -2,6 +2,7 @@
 #include "core/playback/QELSoundEffectPlayer.h"
 #include "ui/MineTest.h"
 #include "ui/mine/QELMySoundEffectsEditOptionViewController.h"
+#include "ui/utils/QELNavigationAlert.h"
 
 using namespace platform;
 using minetest::MineTest;
@@ -164,6 +165,12 @@ TEST_F(MineTest, ARecordingWithoutItsFilePlaysNothingAndStaysUnselected) {
     EXPECT_FALSE(model->playingEffect());
     EXPECT_FALSE(model->player() && model->player()->isPlaying());
     EXPECT_EQ(events(), (std::vector<std::string>{"event:playFavorite"}));
+    // It looks unavailable and the tap says why nothing plays.
+    EXPECT_TRUE(cell(0)->isAvailable());
+    EXPECT_FALSE(cell(1)->isAvailable());
+    const auto& alert = QELNavigationAlertManager::alertView().alert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->title, QStringLiteral("音效文件不见了"));
 }
 
 TEST_F(MineTest, LongPressFiresOnceAtItsStartAndIsNoTap) {

@@ -116,7 +116,8 @@ int catalogue(Args args) {
                     {{"row", row},
                      {"title", e.name()},
                      {"file", std::filesystem::path(e.resourcePath()).filename().string()},
-                     {"path", e.resourcePath()}});
+                     {"path", e.resourcePath()},
+                     {"available", e.isAvailable()}});
             }
             out.push_back({{"category", c.name},
                            {"index", c.index},
@@ -134,7 +135,8 @@ int catalogue(Args args) {
             const auto& e = *c.soundEffects[row];
             const std::string path = e.resourcePath();
             std::cout << "  " << row << "\t" << e.name() << "\t"
-                      << std::filesystem::path(path).filename().string() << "\t" << path << '\n';
+                      << std::filesystem::path(path).filename().string() << "\t" << path
+                      << (e.isAvailable() ? "" : "\t(sound file missing)") << '\n';
         }
     }
     return 0;
@@ -162,7 +164,8 @@ int collectionList(const QELMySoundEffectStorage& storage, bool json) {
                            {"userCustom", e.isUserCustom()},
                            {"time", e.time().secondsSinceReferenceDate},
                            {"added", isoTime(e.time())},
-                           {"path", e.resourcePath()}});
+                           {"path", e.resourcePath()},
+                           {"available", e.isAvailable()}});
         }
         std::cout << out.dump(2) << '\n';
         return 0;
@@ -172,7 +175,8 @@ int collectionList(const QELMySoundEffectStorage& storage, bool json) {
     for (size_t row = 0; row < list.size(); ++row) {
         const auto& e = *list[row];
         std::cout << "  " << row << "\t" << e.name() << "\t" << e.category() << "\t"
-                  << isoTime(e.time()) << "\t" << e.resourcePath() << '\n';
+                  << isoTime(e.time()) << "\t" << e.resourcePath()
+                  << (e.isAvailable() ? "" : "\t(sound file missing)") << '\n';
     }
     return 0;
 }
@@ -198,7 +202,14 @@ int collectionAdd(QELMySoundEffectStorage& storage, const std::string& category,
         std::fprintf(stderr, "quellio-cli: '%s' is already in the collection\n", title.c_str());
         return 1;
     }
-    std::cout << "added row " << before << ": " << title << '\n';
+    // Written under the collection's lock, on top of what a running program
+    // or another CLI saved meanwhile, which may move the row.
+    const auto entry = storage.soundEffects().back();
+    if (!storage.flush()) return 1;
+    const auto& list = storage.soundEffects();
+    const size_t row =
+        static_cast<size_t>(std::find(list.begin(), list.end(), entry) - list.begin());
+    std::cout << "added row " << row << ": " << title << '\n';
     return 0;
 }
 
@@ -213,6 +224,7 @@ int collectionRemove(QELMySoundEffectStorage& storage, const std::string& rowTex
     }
     const auto entry = list[row];
     storage.removeSoundEffect(entry);
+    if (!storage.flush()) return 1;
     std::cout << "removed row " << row << ": " << entry->name() << '\n';
     return 0;
 }
@@ -227,9 +239,10 @@ int collection(Args args) {
     const size_t wanted = sub == "add" ? 2 : sub == "remove" ? 1 : 0;
     if ((!sub.empty() && wanted == 0) || args.size() != wanted) return usage();
 
-    // The program creates the collection folders at start; so does the shell.
+    // The program creates the collection folders at start; so does a change
+    // made here. Listing leaves the disk as it is.
     std::string error;
-    if (!platform::createDirectories(kUserCollectionFileBasePath(), &error)) {
+    if (!sub.empty() && !platform::createDirectories(kUserCollectionFileBasePath(), &error)) {
         std::fprintf(stderr, "quellio-cli: %s\n", error.c_str());
         return 1;
     }
@@ -239,12 +252,34 @@ int collection(Args args) {
         std::fprintf(stderr, "quellio-cli: %s\n", e.message.c_str());
         failed = true;
     });
-    auto& storage = QELMySoundEffectStorage::sharedStorage();
-    int rc = sub == "add"      ? collectionAdd(storage, args[0], args[1])
+    int rc = 0;
+    {
+        QELMySoundEffectStorage storage(QELMySoundEffectStorage::collectionFilePath());
+        rc = sub == "add"      ? collectionAdd(storage, args[0], args[1])
              : sub == "remove" ? collectionRemove(storage, args[0])
                                : collectionList(storage, json);
+    }  // what is left is written here, before the result is told
     platform::setDebugErrorSink({});
     return rc == 0 && failed ? 1 : rc;
+}
+
+// Runs the main loop until `done` or `deadline`, firing its timers on time:
+// runUntil() alone wakes only for posted tasks.
+bool runWithTimers(const std::function<bool()>& done,
+                   std::chrono::steady_clock::time_point deadline) {
+    auto& loop = platform::RunLoop::main();
+    for (;;) {
+        loop.runUntilIdle();
+        if (done()) return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) return false;
+        auto wait = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
+        if (const auto due = loop.nextTimerDeadline()) {
+            wait = std::min(
+                wait, std::chrono::ceil<std::chrono::milliseconds>(*due - loop.clock().now()));
+        }
+        loop.runUntil(done, std::max(wait, std::chrono::milliseconds(1)));
+    }
 }
 
 int play(Args args) {
@@ -270,10 +305,13 @@ int play(Args args) {
         return 1;
     }
 
-    platform::AudioEngineOptions options;
+    auto options = platform::AudioEngineOptions::fromEnvironment();
     options.outputDevice = device;
     platform::AudioError error;
-    if (!platform::AudioEngine::shared().start(options, &error)) {
+    if (const char* backend = std::getenv("QUELLIO_AUDIO_BACKEND");
+        backend && std::string(backend) == "null") {
+        platform::AudioEngine::shared().startNull();
+    } else if (!platform::AudioEngine::shared().start(options, &error)) {
         std::fprintf(stderr, "quellio-cli: %s\n", error.message.c_str());
         return 1;
     }
@@ -293,7 +331,8 @@ int play(Args args) {
     std::cout << "playing " << args[0] << "/" << args[1] << " (" << seconds << " s) on "
               << platform::AudioEngine::shared().outputName() << '\n';
     const auto limit = std::chrono::milliseconds(static_cast<int64_t>(seconds * 1000) + 5000);
-    if (!platform::RunLoop::main().runUntil([&] { return stopped; }, limit)) {
+    // Timers too: the null output plays as the loop's clock moves.
+    if (!runWithTimers([&] { return stopped; }, std::chrono::steady_clock::now() + limit)) {
         std::fprintf(stderr, "quellio-cli: the sound did not end within %lld ms\n",
                      static_cast<long long>(limit.count()));
         return 1;
@@ -320,6 +359,11 @@ int render(Args args) {
     }
     const std::string& in = args[1];
     const std::string& out = args[2];
+    // Refused before the work: a device or folder is never replaced.
+    if (std::string error; !platform::resolveWriteTarget(out, &error)) {
+        std::fprintf(stderr, "quellio-cli: %s\n", error.c_str());
+        return 1;
+    }
     // The renderer writes a 44.1 kHz mono header whatever it reads, so any
     // other source would come out at the wrong speed; refuse it instead.
     platform::AudioError error;
@@ -368,25 +412,6 @@ int render(Args args) {
     std::cout << "rendered " << rawValue(*type) << " " << in << " -> " << out << " in "
               << took.count() << " s\n";
     return 0;
-}
-
-// Runs the main loop until `done` or `deadline`, firing its timers on time:
-// runUntil() alone wakes only for posted tasks.
-bool runWithTimers(const std::function<bool()>& done,
-                   std::chrono::steady_clock::time_point deadline) {
-    auto& loop = platform::RunLoop::main();
-    for (;;) {
-        loop.runUntilIdle();
-        if (done()) return true;
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline) return false;
-        auto wait = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
-        if (const auto due = loop.nextTimerDeadline()) {
-            wait = std::min(
-                wait, std::chrono::ceil<std::chrono::milliseconds>(*due - loop.clock().now()));
-        }
-        loop.runUntil(done, std::max(wait, std::chrono::milliseconds(1)));
-    }
 }
 
 // One line of meter: a 40-column bar over -60..0 dBFS and the figure.
@@ -505,13 +530,19 @@ int record(Args args) {
         std::filesystem::remove(take, ec);
         return 1;
     }
-    if (recorder->droppedSamples() > 0) {
-        std::fprintf(stderr, "quellio-cli: %llu samples were lost\n",
-                     static_cast<unsigned long long>(recorder->droppedSamples()));
-    }
+    const uint64_t lost = recorder->droppedSamples();
     const bool copied = copyFrames(take.string(), out.string(), frames);
     std::filesystem::remove(take, ec);
     if (!copied) return 1;
+    // The take is kept (it is a valid file) but has gaps: not a success.
+    if (lost > 0) {
+        std::fprintf(stderr,
+                     "quellio-cli: %llu samples (%.3f s) were lost: the input came faster than "
+                     "they could be written; %s has gaps\n",
+                     static_cast<unsigned long long>(lost),
+                     static_cast<double>(lost) / engine.sampleRate(), out.string().c_str());
+        return 1;
+    }
     std::cout << "recorded " << static_cast<double>(frames) / engine.sampleRate() << " s to "
               << out.string() << '\n';
     return 0;

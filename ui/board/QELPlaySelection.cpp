@@ -4,6 +4,7 @@
 #include "foundation/DebugLog.h"
 #include "foundation/RunLoop.h"
 #include "ui/statistics/QELStatistics.h"
+#include "ui/utils/QELNavigationAlert.h"
 
 using namespace platform;
 
@@ -41,6 +42,8 @@ void QELPlaySelection::didTapItemAtIndexPath(const IndexPath& indexPath) {
 #endif
         // Nothing plays, so nothing may look as if it did.
         if (view_) view_->deselectItemAtIndexPath(indexPath, false);
+        if (error.code == AudioError::Code::FileUnreadable)
+            QELNavigationAlertManager::showAlert(QELNavigationAlert(QStringLiteral("音效文件不见了")));
         return;
     }
     if (started) QELStatisticsSink::shared().event(playEventID_);

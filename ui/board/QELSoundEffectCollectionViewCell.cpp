@@ -61,7 +61,7 @@ void QELSoundEffectCollectionViewCell::setSelected(bool selected) {
     if (!selected) {
         setAlpha(overlayView_, 0);
         overlayView_->setScale({1, 1});
-        setTextColor(titleLabel_, Color::c2());
+        setTextColor(titleLabel_, available_ ? Color::c2() : Color::c3());
         return;
     }
     overlayView_->setScale({1, 1});
@@ -92,6 +92,13 @@ void QELSoundEffectCollectionViewCell::prepareForReuse() {
 
 void QELSoundEffectCollectionViewCell::configWithItem(const QELSoundEffect::Ref& soundEffect) {
     titleLabel_->setText(QString::fromStdString(soundEffect->name()));
+    setAvailable(true);
+}
+
+void QELSoundEffectCollectionViewCell::setAvailable(bool available) {
+    available_ = available;
+    setTextColor(titleLabel_, available ? Color::c2() : Color::c3());
+    setAlpha(contentView(), available ? 1.0 : 0.35);
 }
 
 QELSoundEffectCollecionHeaderView::QELSoundEffectCollecionHeaderView() {

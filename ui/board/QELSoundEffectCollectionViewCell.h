@@ -22,6 +22,10 @@ public:
     void setSelected(bool selected) override;
     void prepareForReuse() override;
     void configWithItem(const QELSoundEffect::Ref& soundEffect) override;
+    // An effect whose sound file is gone is shown faded; it still takes taps,
+    // which say why nothing plays.
+    void setAvailable(bool available);
+    bool isAvailable() const { return available_; }
 
     QLabel* titleLabel() const { return titleLabel_; }
     platform::ImageView* overlayView() const { return overlayView_; }
@@ -38,6 +42,7 @@ private:
     platform::ImageView* overlayView_;
     double cornerRadius_ = 0;
     QColor backgroundColor_, selectedBackgroundColor_;
+    bool available_ = true;
 };
 
 // The title of one category above its buttons.

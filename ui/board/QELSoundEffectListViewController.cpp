@@ -5,6 +5,15 @@
 
 using namespace platform;
 
+CollectionViewCell* QELSoundEffectListCollectionViewDataSource::cellForItemAtIndexPath(
+    CollectionView& collectionView, const IndexPath& indexPath) {
+    CollectionViewCell* cell =
+        QELCollectionViewDataSource::cellForItemAtIndexPath(collectionView, indexPath);
+    static_cast<QELSoundEffectCollectionViewCell*>(cell)->setAvailable(
+        dataProvider()->isAvailableAtIndexPath(indexPath));
+    return cell;
+}
+
 CollectionReusableView*
 QELSoundEffectListCollectionViewDataSource::viewForSupplementaryElementOfKind(
     CollectionView& collectionView, const std::string& kind, const IndexPath& indexPath) {

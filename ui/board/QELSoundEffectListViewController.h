@@ -18,7 +18,17 @@ class QELSoundEffectListCollectionViewDataSource
     : public QELCollectionViewDataSource<QELSoundEffectCollectionViewCell,
                                          QELSoundEffectListDataProvider> {
 public:
-    using QELCollectionViewDataSource::QELCollectionViewDataSource;
+    QELSoundEffectListCollectionViewDataSource(
+        platform::CollectionView* collectionView,
+        std::shared_ptr<QELSoundEffectListDataProvider> provider, std::weak_ptr<Delegate> delegate)
+        : QELCollectionViewDataSource(collectionView, std::move(provider), std::move(delegate)) {
+        // The base loaded the cells before this class, which marks the
+        // unavailable ones, was complete.
+        collectionView->reloadData();
+    }
+    // Marks an effect whose file is missing or not audio.
+    platform::CollectionViewCell* cellForItemAtIndexPath(
+        platform::CollectionView& collectionView, const platform::IndexPath& indexPath) override;
     platform::CollectionReusableView* viewForSupplementaryElementOfKind(
         platform::CollectionView& collectionView, const std::string& kind,
         const platform::IndexPath& indexPath) override;

@@ -38,6 +38,7 @@ void QELMySoundEffectCollectionViewCell::configWithItem(const QELCollectionSound
     QELSoundEffectCollectionViewCell::configWithItem(item);
     item_ = item;
     customTag_->setVisible(item && item->isUserCustom());
+    setAvailable(!item || item->isAvailable());
 }
 
 void QELMySoundEffectCollectionViewCell::setSelected(bool selected) {

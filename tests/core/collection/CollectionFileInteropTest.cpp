@@ -112,6 +112,7 @@ TEST(CollectionFileInterop, OurFileCanBeWalkedFromTheFormatAlone) {
     storage.addSoundEffect(builtIn());
     clock.advanceSeconds(1);
     storage.addSoundEffect(user("录音"));
+    storage.flush();
 
     std::string output;
     ASSERT_EQ(python(dir.tmp, kReader, dir.path, &output), "") << output;

@@ -7,11 +7,13 @@
 
 #include "core/collection/CollectionTestSupport.h"
 #include "core/collection/QELMySoundEffectStorage.h"
+#include "foundation/Application.h"
 #include "foundation/DebugLog.h"
 #include "foundation/Files.h"
 #include "foundation/KeyedArchive.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/Paths.h"
+#include "foundation/RunLoop.h"
 #include "support/TestSupport.h"
 
 using platform::Value;
@@ -76,6 +78,7 @@ TEST(CollectionStorage, AddAnnouncesAroundTheChangeThenSavesAndAlwaysAnswersFals
     Recorder recorder(storage);
     auto clap = builtIn();
     EXPECT_FALSE(storage.addSoundEffect(clap));
+    EXPECT_TRUE(storage.flush());
     clock.advanceSeconds(5);
     auto mine = user("我的录音");
     EXPECT_FALSE(storage.addSoundEffect(mine));
@@ -103,6 +106,7 @@ TEST(CollectionStorage, AddAnnouncesAroundTheChangeThenSavesAndAlwaysAnswersFals
     EXPECT_EQ(did.listSize, 2u);
     EXPECT_EQ(will.fileNames, std::vector<std::string>{"掌声"});
     EXPECT_EQ(did.fileNames, std::vector<std::string>{"掌声"});
+    EXPECT_TRUE(storage.flush());
     EXPECT_EQ(namesInFile(dir.path), (std::vector<std::string>{"掌声", "我的录音"}));
 
     Storage reloaded(dir.path, clock);
@@ -115,6 +119,7 @@ TEST(CollectionStorage, ADuplicateAddChangesAnnouncesAndWritesNothing) {
     platform::ManualClock clock;
     Storage storage(dir.path, clock);
     storage.addSoundEffect(builtIn());
+    storage.flush();
     fs::remove(dir.path);
 
     Recorder recorder(storage);
@@ -125,6 +130,8 @@ TEST(CollectionStorage, ADuplicateAddChangesAnnouncesAndWritesNothing) {
     EXPECT_FALSE(storage.addSoundEffect(storage.soundEffects()[0]));
     EXPECT_EQ(storage.soundEffects().size(), 1u);
     EXPECT_TRUE(recorder.seen.empty());
+    EXPECT_FALSE(storage.hasUnsavedChanges());
+    storage.flush();
     EXPECT_FALSE(fs::exists(dir.path));
 }
 
@@ -153,6 +160,7 @@ TEST(CollectionStorage, RemoveAndReplaceGoByIdentity) {
         EXPECT_EQ(s.type, "Replace");
         EXPECT_EQ(s.oldSoundEffect, b) << "the replaced entry; the new one is not sent";
     }
+    storage.flush();
     EXPECT_EQ(namesInFile(dir.path), (std::vector<std::string>{"A", "X", "C"}));
 
     // A copy equal in every field is not the entry: nothing changes or is
@@ -164,6 +172,7 @@ TEST(CollectionStorage, RemoveAndReplaceGoByIdentity) {
                                             [&] { storage.removeSoundEffect(b); }}) {
         fs::remove(dir.path);
         op();
+        storage.flush();
         EXPECT_TRUE(fs::exists(dir.path));
     }
     EXPECT_EQ(storage.soundEffects().size(), 3u);
@@ -178,12 +187,14 @@ TEST(CollectionStorage, RemoveAndReplaceGoByIdentity) {
     EXPECT_EQ(recorder.seen[2].listSize, 3u);
     EXPECT_EQ(recorder.seen[3].listSize, 2u);
     EXPECT_EQ(recorder.seen[3].fileNames, (std::vector<std::string>{"A", "X", "C"}));
+    storage.flush();
     EXPECT_EQ(namesInFile(dir.path), (std::vector<std::string>{"X", "C"}));
 
     // Replace makes no duplicate test. The did-change still names the
     // replaced entry although its slot in the list was handed in.
     const auto replaced = storage.soundEffects()[0];
     storage.replaceSoundEffect(storage.soundEffects()[0], c);
+    storage.flush();
     EXPECT_EQ(namesInFile(dir.path), (std::vector<std::string>{"C", "C"}));
     EXPECT_EQ(recorder.seen.back().oldSoundEffect, replaced);
 }
@@ -194,7 +205,21 @@ TEST(CollectionStorage, LoadKeepsEveryGoodEntryInOrderAndSkipsTheRest) {
     auto first = QELCollectionSoundEffect::initWithSoundEffect(*user("first"), clock);
     auto second = QELCollectionSoundEffect::initWithSoundEffect(*user("second"), clock);
     auto plain = user("plain record");  // a record, not a collection entry
+    // Stored locations that would resolve outside the bundle or the
+    // recordings folder.
+    auto climbing = [&](const std::string& subDir, const std::string& fileName) {
+        return QELCollectionSoundEffect::initWithSoundEffect(
+            *QELSoundEffect::init("欢呼", Value::Dictionary{{"fileName", fileName}, {"title", "t"}},
+                                  subDir),
+            clock);
+    };
     Value root = Value::Array{first,
+                              climbing("../../../../etc", "passwd"),
+                              climbing("Zeta", "../../../etc/passwd"),
+                              climbing("..", "passwd"),
+                              QELCollectionSoundEffect::initWithSoundEffect(
+                                  *QELSoundEffect::customSoundEffectWithName("u", "/../../x.caf"),
+                                  clock),
                               "text",
                               std::make_shared<FakeEntry>(FakeEntry::MissingTime),
                               plain,
@@ -241,16 +266,24 @@ TEST(CollectionStorage, AnUndecodableFileLoadsEmptyAndIsKeptAsideBeforeTheFirstS
         EXPECT_EQ(*platform::readFile(dir.path), bytes) << "loading writes nothing";
 
         storage.addSoundEffect(user("new"));
+        storage.flush();
         EXPECT_EQ(*platform::readFile(damaged), bytes) << "the newest damaged file is kept";
         EXPECT_EQ(namesInFile(dir.path), std::vector<std::string>{"new"});
         storage.addSoundEffect(user("newer"));
+        storage.flush();
         EXPECT_EQ(*platform::readFile(damaged), bytes) << "copied once, not at every save";
     }
+    // Every damaged file is kept, not only the newest.
+    for (size_t g = 0; g < bad.size(); ++g)
+        EXPECT_EQ(platform::readFile(platform::damagedCopyPath(dir.path, static_cast<int>(g))),
+                  bad[bad.size() - 1 - g].second)
+            << g;
 
     // A clean file never replaces the kept copy.
     const auto kept = *platform::readFile(damaged);
     Storage clean(dir.path, clock);
     clean.addSoundEffect(user("more"));
+    clean.flush();
     EXPECT_EQ(*platform::readFile(damaged), kept);
 
     // A file with entries that could not be taken over is kept as well.
@@ -258,6 +291,7 @@ TEST(CollectionStorage, AnUndecodableFileLoadsEmptyAndIsKeptAsideBeforeTheFirstS
     const auto partly = *platform::readFile(dir.path);
     Storage skipping(dir.path, clock);
     skipping.addSoundEffect(user("x"));
+    skipping.flush();
     EXPECT_EQ(*platform::readFile(damaged), partly);
     platform::setDebugErrorSink(previous);
 }
@@ -277,11 +311,103 @@ TEST(CollectionStorage, AFailedSaveIsLoggedAndTheListStaysChanged) {
         errors.clear();
         Storage storage(path, clock);
         storage.addSoundEffect(user("A"));
+        EXPECT_FALSE(storage.flush());
         storage.replaceSoundEffect(storage.soundEffects()[0], user("B"));
+        EXPECT_FALSE(storage.flush());
         ASSERT_EQ(storage.soundEffects().size(), 1u);
         EXPECT_EQ(storage.soundEffects()[0]->name(), "B");
         EXPECT_EQ(errors.size(), 2u);
         EXPECT_NE(errors.front().find(path), std::string::npos) << errors.front();
     }
     platform::setDebugErrorSink(previous);
+}
+
+TEST(CollectionStorage, ChangesAreWrittenOffTheCallersThreadOnceThenAtTheLatestOnTermination) {
+    CollectionDir dir;
+    platform::ManualClock clock;
+    Storage storage(dir.path, clock, Storage::Options{false, true});
+    for (int i = 0; i < 100; ++i) storage.addSoundEffect(user(std::to_string(i)));
+    EXPECT_TRUE(storage.hasUnsavedChanges());
+    EXPECT_FALSE(fs::exists(dir.path)) << "the caller does not wait for the disk";
+    ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return !storage.hasUnsavedChanges(); }));
+    EXPECT_EQ(namesInFile(dir.path).size(), 100u);
+
+    // Quitting writes what the loop has not got to yet.
+    storage.addSoundEffect(user("last"));
+    platform::NotificationCenter::defaultCenter().post(
+        platform::kApplicationWillTerminateNotification);
+    EXPECT_EQ(namesInFile(dir.path).size(), 101u);
+    EXPECT_FALSE(storage.hasUnsavedChanges());
+}
+
+// Two storages on one file stand for two processes (the program and the
+// CLI); the real processes meet in the program and CLI tests.
+TEST(CollectionStorage, TwoWritersOfOneLinkedFileKeepEachOthersChangesAndAnnounceThem) {
+    CollectionDir dir;
+    platform::ManualClock clock;
+    // The collection file is a link to a file elsewhere; saves keep the link.
+    fs::create_directories(dir.tmp.file("elsewhere"));
+    fs::create_symlink(dir.tmp.file("elsewhere/real.info"), dir.path);
+    Storage mine(dir.path, clock, Storage::Options{true, false});
+    Storage theirs(dir.path, clock);
+    Recorder seen(mine);
+    auto names = [](const Storage& s) {
+        std::vector<std::string> n;
+        for (const auto& e : s.soundEffects()) n.push_back(e->name());
+        return n;
+    };
+    auto types = [&] {
+        std::vector<std::string> t;
+        for (const Seen& s : seen.seen)
+            if (s.object == &mine && s.name == Storage::MySoundEffectAmountDidChangeNotification)
+                t.push_back(s.type + " " + std::dynamic_pointer_cast<const QELSoundEffect>(
+                                                 s.oldSoundEffect)->name());
+        seen.seen.clear();
+        return t;
+    };
+    auto waitFor = [&](std::vector<std::string> expected) {
+        EXPECT_TRUE(platform::RunLoop::main().runUntil([&] { return names(mine) == expected; }))
+            << testing::PrintToString(names(mine));
+    };
+
+    mine.addSoundEffect(user("A"));
+    ASSERT_TRUE(mine.flush());
+    types();
+    theirs.addSoundEffect(user("B"));  // made without having seen A
+    ASSERT_TRUE(theirs.flush());
+    EXPECT_EQ(namesInFile(dir.path), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(names(theirs), (std::vector<std::string>{"A", "B"}));
+    EXPECT_TRUE(fs::is_symlink(dir.path));
+    waitFor({"A", "B"});
+    EXPECT_EQ(types(), std::vector<std::string>{"Add B"});
+
+    theirs.removeSoundEffect(theirs.soundEffects()[0]);
+    theirs.flush();
+    waitFor({"B"});
+    EXPECT_EQ(types(), std::vector<std::string>{"Delete A"});
+    theirs.replaceSoundEffect(theirs.soundEffects()[0], user("C"));
+    theirs.flush();
+    waitFor({"C"});
+    EXPECT_EQ(types(), std::vector<std::string>{"Replace B"});
+
+    // Changes on both sides before either is written: neither is lost.
+    mine.addSoundEffect(user("D"));
+    theirs.addSoundEffect(user("E"));
+    theirs.flush();
+    mine.flush();
+    EXPECT_EQ(names(mine), (std::vector<std::string>{"C", "E", "D"}));
+    EXPECT_EQ(namesInFile(dir.path), (std::vector<std::string>{"C", "E", "D"}));
+}
+
+// The program starts before anything made its collection folder.
+TEST(CollectionStorage, AWatchingStorageFollowsAFileWhoseFolderWasNotThereYet) {
+    testsupport::TempDir tmp;
+    platform::ManualClock clock;
+    const std::string path = tmp.file("UserCollections/Customcollection.info");
+    Storage mine(path, clock, Storage::Options{true, false});
+    Storage theirs(path, clock);
+    theirs.addSoundEffect(user("A"));
+    ASSERT_TRUE(theirs.flush());
+    EXPECT_TRUE(
+        platform::RunLoop::main().runUntil([&] { return mine.soundEffects().size() == 1; }));
 }

@@ -26,6 +26,7 @@ class CollectionViewModelTest : public ::testing::Test {
 protected:
     void SetUp() override {
         for (auto name : {"A", "B", "C"}) storage.addSoundEffect(user(name));
+        storage.flush();
         vm.setWillChangeContent([this](QELMySoundEffectsViewModel& m) {
             EXPECT_EQ(&m, &vm);
             log.push_back("will");
@@ -86,6 +87,7 @@ TEST_F(CollectionViewModelTest, TheListIsOneSectionThatFollowsTheStorage) {
 TEST_F(CollectionViewModelTest, EachChangeReportsItsItemInsideTheDidChangeBeforeTheFileIsWritten) {
     auto clap = builtIn();
     vm.addSoundEffect(clap);
+    storage.flush();
     EXPECT_EQ(log, changed("changed (0, 3) Add"));
     EXPECT_EQ(itemsSeen, 4);
     EXPECT_EQ(fileSeen, (std::vector<std::string>{"A", "B", "C"}));
@@ -94,10 +96,12 @@ TEST_F(CollectionViewModelTest, EachChangeReportsItsItemInsideTheDidChangeBefore
 
     log.clear();
     vm.addSoundEffect(user("录音"));  // a user recording goes the same way
+    storage.flush();
     EXPECT_EQ(log, changed("changed (0, 4) Add"));
 
     log.clear();
     vm.removeSoundEffect(storage.soundEffects()[0]);
+    storage.flush();
     EXPECT_EQ(log, changed("changed (0, 0) Delete"));
     EXPECT_EQ(itemsSeen, 4);
     EXPECT_EQ(fileSeen, (std::vector<std::string>{"A", "B", "C", "掌声", "录音"}));
@@ -106,6 +110,7 @@ TEST_F(CollectionViewModelTest, EachChangeReportsItsItemInsideTheDidChangeBefore
     vm.replaceSoundEffect(storage.soundEffects()[1], user("X"));
     EXPECT_EQ(log, changed("changed (0, 1) Replace"));
     EXPECT_EQ(vm.objectAtIndexPath({0, 1})->name(), "X");
+    storage.flush();
     EXPECT_EQ(namesInFile(dir.path), (std::vector<std::string>{"B", "X", "掌声", "录音"}));
 }
 

@@ -5,6 +5,7 @@
 #include "core/catalogue/QELSoundEffectResourceBundle.h"
 #include "core/playback/QELSoundEffectListViewModel.h"
 #include "foundation/Bundle.h"
+#include "foundation/DebugLog.h"
 #include "foundation/PropertyList.h"
 #include "support/TestSupport.h"
 
@@ -101,4 +102,27 @@ TEST(BoardViewModel, CreatesItsProviderFromTheSharedBundleOnFirstUseAndKeepsIt) 
               static_cast<int64_t>(QELSoundEffectCategory::loadAll(
                                        QELSoundEffectResourceBundle::bundle().plistPaths())
                                        .size()));
+}
+
+TEST_F(BoardModelTest, AnEffectWhoseFileIsMissingOrNotAudioIsDisabledAndTheRestPlays) {
+    // Items of a category file named Zeta resolve in the shared bundle's
+    // Zeta folder, where clap.flac holds no audio and ghost.flac is absent.
+    const std::string zeta = QELSoundEffectResourceBundle::bundle().bundlePath() + "/Zeta";
+    const std::string real = zeta + "/real.flac";
+    ASSERT_EQ(testsupport::run("sox -n -r 44100 -c 1 '" + real + "' synth 0.1 sine 440"), 0);
+    category("Zeta", "欢呼", 1, {"real", "clap", "ghost"});
+    std::vector<std::string> errors;
+    auto previous = platform::setDebugErrorSink(
+        [&](const platform::DebugErrorEntry& e) { errors.push_back(e.message); });
+    QELSoundEffectListDataProvider provider(plists());
+    platform::setDebugErrorSink(previous);
+    std::filesystem::remove(real);
+
+    EXPECT_TRUE(provider.isAvailableAtIndexPath({0, 0}));
+    EXPECT_FALSE(provider.isAvailableAtIndexPath({0, 1}));
+    EXPECT_FALSE(provider.isAvailableAtIndexPath({0, 2}));
+    EXPECT_EQ(provider.resourcePaths(), std::vector<std::string>{real}) << "only these are decoded";
+    ASSERT_EQ(errors.size(), 2u) << "one line each, naming the file";
+    EXPECT_NE(errors[0].find(zeta + "/clap.flac"), std::string::npos) << errors[0];
+    EXPECT_NE(errors[1].find(zeta + "/ghost.flac"), std::string::npos) << errors[1];
 }
