@@ -217,3 +217,16 @@ TEST_F(TallyEnvelopeTest, CacheFileCarriesPendingDataUntilAnEnvelopeHoldsIt) {
     EXPECT_FALSE(std::filesystem::exists(cache));
     EXPECT_FALSE(collector().hasPendingData());
 }
+
+TEST_F(TallyEnvelopeTest, EnvelopesCountTheirEventsTowardsTheEightHourLimit) {
+    Tally::event("a");
+    Tally::event("b", Tally::Attributes{{"k", platform::Value("v")}});
+    loop.runUntilIdle();
+    ASSERT_TRUE(data->makeEnvelope(collector()));
+    ASSERT_TRUE(data->makeEnvelope(collector()));  // nothing more to count
+    EXPECT_EQ(config().integerWithKey("tlPeriodEvtCount"), 2);
+    for (int i = 0; i < TallyInternal::kMaxEventsPerPeriod - 1; ++i) Tally::event("e");
+    loop.runUntilIdle();
+    EXPECT_EQ(collector().events.size(), TallyInternal::kMaxEventsPerPeriod - 2u);
+    EXPECT_TRUE(logged("WARNING event max count 5000 per 8 hours."));
+}
