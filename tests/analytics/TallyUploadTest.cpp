@@ -122,6 +122,30 @@ TEST_F(TallyUpload, FailuresKeepTheFilesForTheNextJob) {
     }
 }
 
+TEST_F(TallyUpload, UnderDefconOnlyAnAnswerOfTheServiceGivesTheFilesUp) {
+    startWith("");
+    for (const char* id : {"a", "b"}) {
+        Tally::event(id);
+        loop.runUntilIdle();
+        clock.advanceSeconds(1);
+        ASSERT_TRUE(data->envelope().makeEnvelopeData());
+    }
+    const size_t files = envelopeFiles().size();
+    ASSERT_GE(files, 2u);
+    data->job().defcon = 1;
+    // Nobody listens: the service said nothing, the files wait.
+    runtime.app().setEndpoints(TLFormat("http://127.0.0.1:%d", closedPort()), {});
+    ASSERT_TRUE(data->beginPerformJob());
+    waitForJob();
+    EXPECT_EQ(envelopeFiles().size(), files);
+    // The service refuses: the job's data is given up.
+    CollectorProcess collector(db(), {"--status", "503"});
+    runtime.app().setEndpoints(collector.url(), {});
+    ASSERT_TRUE(data->beginPerformJob());
+    waitForJob();
+    EXPECT_TRUE(envelopeFiles().empty());
+}
+
 TEST_F(TallyUpload, DefconTwoStopsJobsForEightHours) {
     CollectorProcess collector(db(), {"--defcon", "2"});
     startWith(collector.url());
