@@ -282,9 +282,10 @@ void TallyInternal::profileSignOff() {
 void TallyInternal::turnOverSession() {
     TallySession& session = runtime_.session();
     stopSession(session.currentDuration());
-    // The finished session goes out under the profile it was recorded with.
-    runtime_.pipeline()->makeEnvelope(*this);
     session.lastLaunchTime = runtime_.now();
     sessionID = makeSessionID(runtime_.now(), runtime_.app().appid());
-    runtime_.pipeline()->journalSessionBegan(sessionID, session.lastLaunchTime);
+    // The finished session goes out under the profile it was recorded with.
+    auto pipeline = runtime_.pipeline();
+    pipeline->makeEnvelope(*this);
+    pipeline->journalSessionBegan(sessionID, session.lastLaunchTime);
 }

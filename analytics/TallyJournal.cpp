@@ -297,7 +297,8 @@ TallyJournal::Contents TallyJournal::read(const std::string& path) {
                 Open o;
                 o.id = in.string();
                 o.begin = in.raw<double>();
-                if (!in.ok()) break;
+                // The same session again: the journal started over in it.
+                if (!in.ok() || (open && open->id == o.id)) break;
                 closeOpen(last);
                 open = std::move(o);
                 break;
