@@ -155,15 +155,17 @@ std::string TLANProtocolData::accessString() {
 TLANProtocolData::Access TLANProtocolData::accessFor(const std::string& model,
                                                      const std::vector<Interface>& interfaces) {
     if (model == "iPhone Simulator") return Access::WiFi;
-    bool other = false;
+    bool cellular = false;
     for (const Interface& i : interfaces) {
         // The loopback interface is up on every host and says nothing of the
         // network the device is on.
         if (!i.up || !i.ipv4 || i.loopback) continue;
-        if (i.wireless) return Access::WiFi;
-        other = true;
+        // Only a mobile-broadband modem is a cellular network; a wired LAN
+        // counts as Wi-Fi does.
+        if (!i.cellular) return Access::WiFi;
+        cellular = true;
     }
-    return other ? Access::CellNetwork : Access::None;
+    return cellular ? Access::CellNetwork : Access::None;
 }
 
 std::string TLANProtocolData::accessName(Access access) {
@@ -191,6 +193,12 @@ std::vector<TLANProtocolData::Interface> TLANProtocolData::interfaces() {
         i.ipv4 = a->ifa_addr && a->ifa_addr->sa_family == AF_INET;
         const std::string sys = "/sys/class/net/" + i.name;
         i.wireless = exists(sys + "/wireless") || exists(sys + "/phy80211");
+        i.cellular = i.name.rfind("wwan", 0) == 0 || [&] {
+            std::ifstream uevent(sys + "/uevent");
+            for (std::string line; std::getline(uevent, line);)
+                if (line == "DEVTYPE=wwan") return true;
+            return false;
+        }();
         out.push_back(std::move(i));
     }
     ::freeifaddrs(list);

@@ -27,6 +27,7 @@ public:
         bool ipv4 = false;
         bool loopback = false;
         bool wireless = false;
+        bool cellular = false;  // a mobile-broadband modem
     };
 
     enum class Access { None, WiFi, CellNetwork };

@@ -165,7 +165,9 @@ TLANWorker::Outcome TLANWorker::postFile(const std::string& path) {
             TLLog("(Response Applog) {\"fail\": \"content type\":%s}", r.contentType.c_str());
         }
         config.incrementRequest(false, spentMs);
-        if (job_.defcon != 0) return Outcome::DropAll;
+        // Under defcon the service's own refusal gives the job's data up; a
+        // service that could not be reached said nothing, so the files wait.
+        if (job_.defcon != 0 && r.error.empty()) return Outcome::DropAll;
     }
     return Outcome::Failed;
 }

@@ -14,11 +14,12 @@ public:
     bool bCrashReportEnabled = true;
     int ePolicy = 1;      // report policy
     uint32_t eSType = 0;  // scenario type; 1 = game
-    // Base URLs of the service ("http://host:port" or "https://host"), both
-    // the environment's QUELLIO_ANALYTICS_URL. Without it they are empty and
+    // Base URLs of the service ("http://host:port" or "https://host"): the
+    // environment's QUELLIO_ANALYTICS_URL and, when a second host takes the
+    // uploads the first fails, QUELLIO_ANALYTICS_URL_ALT. Without either
     // nothing leaves the machine: envelopes stay on disk.
-    std::string primaryURL = urlFromEnvironment();
-    std::string alternateURL = urlFromEnvironment();
+    std::string primaryURL = urlFromEnvironment("QUELLIO_ANALYTICS_URL");
+    std::string alternateURL = urlFromEnvironment("QUELLIO_ANALYTICS_URL_ALT");
 
     // One per process, created on first use.
     static TLAnalyticsConfig& sharedInstance() {
@@ -26,8 +27,8 @@ public:
         return config;
     }
 
-    static std::string urlFromEnvironment() {
-        const char* url = std::getenv("QUELLIO_ANALYTICS_URL");
+    static std::string urlFromEnvironment(const char* name) {
+        const char* url = std::getenv(name);
         return url ? std::string(url) : std::string();
     }
 };

@@ -67,8 +67,8 @@ bool TallyDataPipeline::writeCacheFile(const std::string& path, TallyInternal& c
     return false;
 }
 
-void TallyDataPipeline::readCacheFile(const std::string& path, TallyInternal& collector) {
-    if (!fs::exists(path)) return;
+bool TallyDataPipeline::readCacheFile(const std::string& path, TallyInternal& collector) {
+    if (!fs::exists(path)) return false;
     std::string error;
     const auto plist = platform::PropertyList::readFile(path, &error);
     const Value* body = plist ? plist->find("body") : nullptr;
@@ -81,42 +81,89 @@ void TallyDataPipeline::readCacheFile(const std::string& path, TallyInternal& co
             restore(d, "events", collector.events);
             restore(d, "ekv", collector.ekv);
             restore(d, "errors", collector.errors);
+            return true;
         }
-    } else {
-        TLLog("WARNING cache file unreadable: %s", error.c_str());
     }
+    TLLog("WARNING cache file unreadable: %s", error.c_str());
     std::error_code ec;
     fs::remove(path, ec);
+    return false;
 }
 
-void TallyDataPipeline::removeCheckpoint() {
-    std::error_code ec;
-    fs::remove(TallyUtility::checkpointFilePath(runtime_), ec);
+TallyJournal& TallyDataPipeline::journal() {
+    if (journal_) return *journal_;
+    const std::string path = TallyUtility::journalFilePath(runtime_);
+    // A process that ended without ending its session (a crash, a kill)
+    // left what it had collected here.
+    TallyJournal::Contents left = TallyJournal::read(path);
+    TallyInternal& collector = runtime_.internal();
+    collector.terminates.insert(collector.terminates.begin(), left.terminates.begin(),
+                                left.terminates.end());
+    collector.events.insert(collector.events.begin(), left.events.begin(), left.events.end());
+    collector.ekv.insert(collector.ekv.begin(), left.ekv.begin(), left.ekv.end());
+    collector.errors.insert(collector.errors.begin(), left.errors.begin(), left.errors.end());
+    journal_ = std::make_unique<TallyJournal>(path);
+    if (left.unended) {
+        TLLog("session %s rebuilt from the journal", left.unended->session_id.c_str());
+        journal_->recorded(*left.unended, runtime_.now());
+        scheduleJournalFlush();
+    }
+    return *journal_;
 }
 
-void TallyDataPipeline::scheduleCheckpoint() {
-    runtime_.runLoop().postAfter(
-        std::chrono::seconds(kCheckpointSeconds), [this, alive = std::weak_ptr<int>(alive_)] {
-            if (!alive.lock()) return;
-            TallyInternal& collector = runtime_.internal();
-            if (collector.hasPendingData()) {
-                writeCacheFile(TallyUtility::checkpointFilePath(runtime_), collector);
-            } else {
-                removeCheckpoint();
-            }
-            scheduleCheckpoint();
-        });
+void TallyDataPipeline::scheduleJournalFlush() {
+    if (journalFlushPosted_) return;
+    journalFlushPosted_ = true;
+    // After the items already queued: one write for the whole turn.
+    runtime_.runLoop().post([this, alive = std::weak_ptr<int>(alive_)] {
+        if (!alive.lock()) return;
+        journalFlushPosted_ = false;
+        if (journal_) journal_->flush();
+    });
+}
+
+void TallyDataPipeline::journalSessionBegan(const std::string& sessionId, double begin) {
+    journal().sessionBegan(sessionId, begin, runtime_.now());
+    scheduleJournalFlush();
+}
+
+void TallyDataPipeline::journalPage(const Value& item) {
+    journal().pageLogged(item, runtime_.now());
+    scheduleJournalFlush();
+}
+
+void TallyDataPipeline::journalRecord(const TLANBaseEvent& record) {
+    journal().recorded(record, runtime_.now());
+    scheduleJournalFlush();
+}
+
+void TallyDataPipeline::restartJournal() {
+    TallyJournal& j = journal();
+    TallyInternal& c = runtime_.internal();
+    const double now = runtime_.now();
+    j.discardBuffered();
+    if (c.inSession()) j.sessionBegan(c.sessionID, runtime_.session().lastLaunchTime, now);
+    for (const Value& page : c.pageItems) j.pageLogged(page, now);
+    auto log = [&](const auto& records) {
+        for (const auto& r : records) j.recorded(*r, now);
+    };
+    log(c.terminates);
+    log(c.events);
+    log(c.ekv);
+    log(c.errors);
+    log(c.temporary.events);
+    log(c.temporary.ekv);
+    log(c.temporary.errors);
+    j.rewrite();
 }
 
 void TallyDataPipeline::loadCache(TallyInternal& collector) {
-    if (!checkpointing_) {
-        // A process that ended without ending its session (a crash, a kill)
-        // left its data here.
-        checkpointing_ = true;
-        readCacheFile(TallyUtility::checkpointFilePath(runtime_), collector);
-        scheduleCheckpoint();
+    journal();
+    // Read once: until its records are in an envelope or saved again, they
+    // are in memory and the file is their copy on disk.
+    if (!cacheFileLoaded_) {
+        cacheFileLoaded_ = readCacheFile(TallyUtility::cacheFilePath(runtime_), collector);
     }
-    readCacheFile(TallyUtility::cacheFilePath(runtime_), collector);
     events_.start();
 }
 
@@ -128,7 +175,8 @@ void TallyDataPipeline::saveAndCleanCache(TallyInternal& collector) {
             collector.ekv.clear();
             collector.errors.clear();
             collector.temporary = {};
-            removeCheckpoint();
+            cacheFileLoaded_ = false;
+            restartJournal();
         }
         // Otherwise kept in memory: better sent late than lost.
     }
@@ -138,7 +186,16 @@ void TallyDataPipeline::saveAndCleanCache(TallyInternal& collector) {
 
 bool TallyDataPipeline::makeEnvelopeFile() {
     const bool written = envelope_.makeEnvelopeData();
-    if (written) removeCheckpoint();
+    const TallyInternal& c = runtime_.internal();
+    // Written, or dropped as too large: either way no longer in memory.
+    if (c.terminates.empty() && c.events.empty() && c.ekv.empty() && c.errors.empty()) {
+        if (cacheFileLoaded_) {
+            std::error_code ec;
+            fs::remove(TallyUtility::cacheFilePath(runtime_), ec);
+            cacheFileLoaded_ = false;
+        }
+        restartJournal();
+    }
     return written;
 }
 

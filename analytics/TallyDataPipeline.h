@@ -7,6 +7,7 @@
 #include "analytics/TLEventMgr.h"
 #include "analytics/TallyEnvelope.h"
 #include "analytics/TallyJob.h"
+#include "analytics/TallyJournal.h"
 #include "analytics/TallyPipeline.h"
 #include "foundation/DispatchQueue.h"
 
@@ -20,9 +21,6 @@ public:
     static constexpr int64_t kMinEnvelopeBytes = 10;  // this size and below is empty
     static constexpr int64_t kMaxEnvelopeAgeMs = 1'209'600'000;
     static constexpr size_t kMaxEnvelopeFiles = 10;
-    // How often the pending collections are checkpointed while they live
-    // only in memory, so a crash loses at most this much.
-    static constexpr int kCheckpointSeconds = 60;
 
     explicit TallyDataPipeline(TallyRuntime& runtime);
     ~TallyDataPipeline() override;
@@ -33,6 +31,9 @@ public:
     void preparePerformJob(TallyInternal& collector, int reason) override;
     void aggregate(const platform::Value::Dictionary& keyPath, int64_t timeMs) override;
     void setCrashReportEnabled(bool enabled) override;
+    void journalSessionBegan(const std::string& sessionId, double begin) override;
+    void journalPage(const platform::Value& item) override;
+    void journalRecord(const TLANBaseEvent& record) override;
 
     // Validates and trims the envelope files, builds one when there are
     // none and data waits (without an endpoint: whenever data waits), and
@@ -50,15 +51,25 @@ public:
 
 private:
     bool writeCacheFile(const std::string& path, TallyInternal& collector);
-    // Moves the file's records in front of the collections and removes it.
-    void readCacheFile(const std::string& path, TallyInternal& collector);
-    void scheduleCheckpoint();
-    void removeCheckpoint();
+    // Puts the file's records in front of the collections; true when it
+    // was read. The file stays until its records are on disk elsewhere.
+    bool readCacheFile(const std::string& path, TallyInternal& collector);
     // An envelope from the pending collections; they are then on disk.
     bool makeEnvelopeFile();
+    // The journal, opened on first use after what an earlier process left
+    // in it went back into the collector.
+    TallyJournal& journal();
+    void scheduleJournalFlush();
+    // The collections are on disk elsewhere: the journal starts over with
+    // what memory still holds (the running session, its pages, records
+    // made outside a session).
+    void restartJournal();
 
     TallyRuntime& runtime_;
-    bool checkpointing_ = false;
+    std::unique_ptr<TallyJournal> journal_;
+    bool journalFlushPosted_ = false;
+    // The cache file's records are in memory (and still in the file).
+    bool cacheFileLoaded_ = false;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     TLEventMgr events_;
     TallyEnvelope envelope_;

@@ -215,6 +215,10 @@ bool TallyEnvelope::makeEnvelopeData() {
             written = !lastFilePath.empty();
         }
         if (written) {
+            // The eight-hour limit counts what went out.
+            config.accumulateCount(
+                static_cast<int64_t>(collector.events.size() + collector.ekv.size()),
+                "tlPeriodEvtCount");
             if (activationPending) {
                 config.setConfigure(Value(Value::Dictionary{{"ts", Value(nowMs)}}),
                                     "tlActivateMsg");

@@ -117,6 +117,7 @@ void TallyInternal::workEvent(const TLDispatchEvent& event) {
         case kTLDispatchPageDuration:
             if (object.isArray()) {
                 pageItems.push_back(object);
+                runtime_.pipeline()->journalPage(object);
                 TLLog("pageDuration:%s", object.description().c_str());
             }
             break;
@@ -152,6 +153,7 @@ void TallyInternal::sessionBegin(bool newSessionId) {
     append(ekv, temporary.ekv);
     auto pipeline = runtime_.pipeline();
     pipeline->loadCache(*this);
+    pipeline->journalSessionBegan(sessionID, runtime_.session().lastLaunchTime);
     const auto storedVersion = runtime_.config().stringWithKey("TLAppVersion");
     if (storedVersion && *storedVersion != app.appVersion() && hasPendingData()) {
         // Data of the previous version goes out under that version.
@@ -189,6 +191,7 @@ void TallyInternal::stopSession(int64_t duration) {
     t->pageViews = std::move(pageItems);
     pageItems.clear();
     t->stamp(sessionID);
+    runtime_.pipeline()->journalRecord(*t);
     terminates.push_back(std::move(t));
 }
 
@@ -230,7 +233,9 @@ void TallyInternal::addRecord(int16_t type, const std::shared_ptr<TLANBaseEvent>
             (inSession_ ? ekv : temporary.ekv).push_back(std::static_pointer_cast<TLANEkv>(r));
             break;
     }
-    if (inSession_) runtime_.pipeline()->preparePerformJob(*this, 1);
+    auto pipeline = runtime_.pipeline();
+    pipeline->journalRecord(*r);
+    if (inSession_) pipeline->preparePerformJob(*this, 1);
 }
 
 void TallyInternal::pageEnd(const std::string& name) {
@@ -241,6 +246,7 @@ void TallyInternal::pageEnd(const std::string& name) {
         Value::Array item;
         item.emplace_back(name);
         item.emplace_back(seconds);
+        runtime_.pipeline()->journalPage(Value(item));
         pageItems.emplace_back(std::move(item));
     }
     TLLog("pageEnd=%s, duration:%d", name.c_str(), static_cast<int>(seconds));
@@ -276,8 +282,10 @@ void TallyInternal::profileSignOff() {
 void TallyInternal::turnOverSession() {
     TallySession& session = runtime_.session();
     stopSession(session.currentDuration());
-    // The finished session goes out under the profile it was recorded with.
-    runtime_.pipeline()->makeEnvelope(*this);
     session.lastLaunchTime = runtime_.now();
     sessionID = makeSessionID(runtime_.now(), runtime_.app().appid());
+    // The finished session goes out under the profile it was recorded with.
+    auto pipeline = runtime_.pipeline();
+    pipeline->makeEnvelope(*this);
+    pipeline->journalSessionBegan(sessionID, session.lastLaunchTime);
 }

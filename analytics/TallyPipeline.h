@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "foundation/Value.h"
 
 class TallyInternal;
+class TLANBaseEvent;
 
 // What happens to recorded data after the collector has it: cache files,
 // envelopes, uploads, key-path aggregation and crash capture. The collector
@@ -28,6 +30,12 @@ public:
     virtual void preparePerformJob(TallyInternal&, int /*reason*/) {}
     // A validated key-path counter: "ccKeyPath", "ccValue", "ccLabel".
     virtual void aggregate(const platform::Value::Dictionary& /*keyPath*/, int64_t /*timeMs*/) {}
+    // What the collector took, as it takes it, so that a crash or a kill
+    // does not lose it: a session's begin, a page view, a record (events,
+    // attribute events, errors and session records).
+    virtual void journalSessionBegan(const std::string& /*sessionId*/, double /*begin*/) {}
+    virtual void journalPage(const platform::Value& /*item*/) {}
+    virtual void journalRecord(const TLANBaseEvent&) {}
     // Installs or removes the crash handlers.
     virtual void setCrashReportEnabled(bool /*enabled*/) {}
 };

@@ -29,8 +29,8 @@ std::string TallyUtility::cacheFilePath(TallyRuntime& runtime) {
     return tallyDirectory(runtime) + "/." + TLANUtil::packageName() + "_tallyCache.plist";
 }
 
-std::string TallyUtility::checkpointFilePath(TallyRuntime& runtime) {
-    return tallyDirectory(runtime) + "/." + TLANUtil::packageName() + "_tallybgCache.plist";
+std::string TallyUtility::journalFilePath(TallyRuntime& runtime) {
+    return tallyDirectory(runtime) + "/." + TLANUtil::packageName() + "_tallyJournal.log";
 }
 
 std::string TallyUtility::databasePath(TallyRuntime& runtime) {

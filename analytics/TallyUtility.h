@@ -17,8 +17,9 @@ public:
     // The directory, created when missing.
     static std::string tallyDirectory(TallyRuntime& runtime);
     static std::string cacheFilePath(TallyRuntime& runtime);  // ".<package>_tallyCache.plist"
-    // ".<package>_tallybgCache.plist": the running session's checkpoint.
-    static std::string checkpointFilePath(TallyRuntime& runtime);
+    // ".<package>_tallyJournal.log": what the collector took since its
+    // collections were last written elsewhere.
+    static std::string journalFilePath(TallyRuntime& runtime);
     static std::string databasePath(TallyRuntime& runtime);  // "cache.db"
     static std::string exchangeIdentityPath(TallyRuntime& runtime);
     // Where a crash record waits for the next start.

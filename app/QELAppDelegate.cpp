@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QScreen>
 #include <QShortcut>
+#include <QSocketNotifier>
 #include <QStringList>
 
 #include "analytics/TLANProtocolData.h"
 #include "app/QELTabBarController.h"
 #include "audio/AudioEngine.h"
 #include "audio/AudioSession.h"
+#include "foundation/TerminationSignals.h"
 #include "ui/platform/MainLoop.h"
 #include "ui/statistics/QELStatistics.h"
 
@@ -57,6 +59,16 @@ bool QELAppDelegate::didFinishLaunching(QApplication& application) {
         saveWindowGeometry();
         platform::AudioEngine::shared().stop();
     });
+
+    // A desktop that ends the program (log-out, shutdown, a terminal's ^C)
+    // ends it as closing the window does. main() installed the handlers
+    // first, so a signal that came during launch is waiting on the pipe.
+    if (const int fd = platform::TerminationSignals::install(); fd >= 0) {
+        auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, context_.get());
+        QObject::connect(notifier, &QSocketNotifier::activated, context_.get(), [] {
+            if (platform::TerminationSignals::take() != 0) quit();
+        });
+    }
 
     window_ = std::make_unique<platform::Window>();
     window_->setWindowTitle(QStringLiteral("声匣"));
@@ -118,4 +130,10 @@ void QELAppDelegate::restoreWindowGeometry() {
             break;
         }
     }
+}
+
+void QELAppDelegate::quit() {
+    // Closing the last window ends up here too (Qt quits on it); the work
+    // of ending hangs off QCoreApplication::aboutToQuit.
+    QCoreApplication::quit();
 }

@@ -26,6 +26,11 @@ public:
     ~QELAppDelegate();
     // Always true.
     bool didFinishLaunching(QApplication& application);
+    // Ends the program the one way it ends, whatever asks: closing the window,
+    // a key, or a signal from the desktop. The event loop stops and, as it
+    // does, will-terminate is posted (the analytics end and save their
+    // session) and the audio stream closes; main() then returns 0.
+    static void quit();
 
     platform::Window* window() const { return window_.get(); }
     QELTabBarController* tabBarController() const { return tabBarController_.get(); }

@@ -2,9 +2,12 @@
 #include <QIcon>
 
 #include "QELAppDelegate.h"
+#include "foundation/TerminationSignals.h"
 #include "ui/platform/Image.h"
 
 int main(int argc, char** argv) {
+    // First, so that a request to end during launch is not lost.
+    platform::TerminationSignals::install();
     QApplication application(argc, argv);
     QApplication::setApplicationName("Quellio");
     QApplication::setApplicationDisplayName(QStringLiteral("声匣"));

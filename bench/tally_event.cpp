@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analytics/Tally.h"
+#include "analytics/TallyDataPipeline.h"
 #include "analytics/TallyLog.h"
 #include "analytics/TallyRuntime.h"
 #include "foundation/RunLoop.h"
@@ -32,6 +33,10 @@ int main() {
     {
         TallyRuntime runtime(scratch.env);
         TallyRuntime::Scope scope(runtime);
+        // The process's pipeline, journal included; nothing is uploaded.
+        auto pipeline = std::make_shared<TallyDataPipeline>(runtime);
+        runtime.setPipeline(pipeline);
+        pipeline->job().networkAvailable = [] { return false; };
         TLAnalyticsConfig config;
         config.appKey = "5f8e2a91c3d74b06e1a9c2d7";
         Tally::startWithConfigure(config);

@@ -37,9 +37,12 @@ TEST(TLANProtocolData, NetworkKind) {
     const I wlan{"wlan0", true, true, false, true};
     const I wlanDown{"wlan1", false, true, false, true};
     const I wlanV6{"wlan2", true, false, false, true};
+    const I modem{"wwan0", true, true, false, false, true};
     EXPECT_EQ(Data::accessName(Data::accessFor("x86_64", {})), "unknown");
     EXPECT_EQ(Data::accessName(Data::accessFor("x86_64", {lo, wlanDown, wlanV6})), "unknown");
-    EXPECT_EQ(Data::accessName(Data::accessFor("x86_64", {lo, wired})), "2G/3G");
+    EXPECT_EQ(Data::accessName(Data::accessFor("x86_64", {lo, wired})), "wifi");
+    EXPECT_EQ(Data::accessName(Data::accessFor("x86_64", {modem, wired})), "wifi");
+    EXPECT_EQ(Data::accessName(Data::accessFor("x86_64", {lo, modem})), "2G/3G");
     EXPECT_EQ(Data::accessName(Data::accessFor("x86_64", {wired, wlan})), "wifi");
     EXPECT_EQ(Data::accessName(Data::accessFor("iPhone Simulator", {})), "wifi");
     EXPECT_EQ(Data::radioAccessSubtype("CTRadioAccessTechnologyLTE"), "LTE");

@@ -194,7 +194,7 @@ TEST_F(TallyEnvelopeTest, ExchangeIdentityFile) {
     EXPECT_FALSE(doc.contains("tlid"));
 }
 
-TEST_F(TallyEnvelopeTest, CacheFileCarriesPendingDataAcrossSessions) {
+TEST_F(TallyEnvelopeTest, CacheFileCarriesPendingDataUntilAnEnvelopeHoldsIt) {
     Tally::event("kept", "label");
     Tally::event("Ekv", Tally::Attributes{{"k", platform::Value("v")}});
     loop.runUntilIdle();
@@ -204,10 +204,29 @@ TEST_F(TallyEnvelopeTest, CacheFileCarriesPendingDataAcrossSessions) {
     EXPECT_FALSE(collector().hasPendingData());
     EXPECT_EQ(runtime.config().stringWithKey("TLAppVersion"), runtime.app().appVersion());
 
-    post(platform::kApplicationDidBecomeActiveNotification);
+    // Read back, and still on disk: a kill now loses nothing. Read once.
+    for (int session = 0; session < 2; ++session) {
+        post(platform::kApplicationDidBecomeActiveNotification);
+        EXPECT_TRUE(std::filesystem::exists(cache));
+        ASSERT_EQ(collector().events.size(), 1u);
+        EXPECT_EQ(collector().events[0]->label, "label");
+        ASSERT_EQ(collector().ekv.size(), 1u);
+        EXPECT_EQ(collector().terminates.size(), 1u);
+    }
+    ASSERT_TRUE(data->makeEnvelope(collector()));
     EXPECT_FALSE(std::filesystem::exists(cache));
-    ASSERT_EQ(collector().events.size(), 1u);
-    EXPECT_EQ(collector().events[0]->label, "label");
-    ASSERT_EQ(collector().ekv.size(), 1u);
-    EXPECT_EQ(collector().terminates.size(), 1u);
+    EXPECT_FALSE(collector().hasPendingData());
+}
+
+TEST_F(TallyEnvelopeTest, EnvelopesCountTheirEventsTowardsTheEightHourLimit) {
+    Tally::event("a");
+    Tally::event("b", Tally::Attributes{{"k", platform::Value("v")}});
+    loop.runUntilIdle();
+    ASSERT_TRUE(data->makeEnvelope(collector()));
+    ASSERT_TRUE(data->makeEnvelope(collector()));  // nothing more to count
+    EXPECT_EQ(config().integerWithKey("tlPeriodEvtCount"), 2);
+    for (int i = 0; i < TallyInternal::kMaxEventsPerPeriod - 1; ++i) Tally::event("e");
+    loop.runUntilIdle();
+    EXPECT_EQ(collector().events.size(), TallyInternal::kMaxEventsPerPeriod - 2u);
+    EXPECT_TRUE(logged("WARNING event max count 5000 per 8 hours."));
 }

@@ -8,11 +8,17 @@ class TallyNoEndpoint : public TallyDataHarness {};
 
 TEST_F(TallyNoEndpoint, OnlyTheEnvironmentNamesTheService) {
     ::unsetenv("QUELLIO_ANALYTICS_URL");
+    ::unsetenv("QUELLIO_ANALYTICS_URL_ALT");
     EXPECT_EQ(TLAnalyticsConfig().primaryURL, "");
     EXPECT_EQ(TLAnalyticsConfig().alternateURL, "");
+    // One URL is one endpoint: a failed post is not sent twice to one host.
     ::setenv("QUELLIO_ANALYTICS_URL", "http://127.0.0.1:9", 1);
     EXPECT_EQ(TLAnalyticsConfig().primaryURL, "http://127.0.0.1:9");
+    EXPECT_EQ(TLAnalyticsConfig().alternateURL, "");
+    ::setenv("QUELLIO_ANALYTICS_URL_ALT", "http://127.0.0.2:9", 1);
+    EXPECT_EQ(TLAnalyticsConfig().alternateURL, "http://127.0.0.2:9");
     ::unsetenv("QUELLIO_ANALYTICS_URL");
+    ::unsetenv("QUELLIO_ANALYTICS_URL_ALT");
 }
 
 TEST_F(TallyNoEndpoint, SessionsPileUpAsTheNewestTenEnvelopes) {

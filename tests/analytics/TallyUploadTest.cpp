@@ -122,6 +122,30 @@ TEST_F(TallyUpload, FailuresKeepTheFilesForTheNextJob) {
     }
 }
 
+TEST_F(TallyUpload, UnderDefconOnlyAnAnswerOfTheServiceGivesTheFilesUp) {
+    startWith("");
+    for (const char* id : {"a", "b"}) {
+        Tally::event(id);
+        loop.runUntilIdle();
+        clock.advanceSeconds(1);
+        ASSERT_TRUE(data->envelope().makeEnvelopeData());
+    }
+    const size_t files = envelopeFiles().size();
+    ASSERT_GE(files, 2u);
+    data->job().defcon = 1;
+    // Nobody listens: the service said nothing, the files wait.
+    runtime.app().setEndpoints(TLFormat("http://127.0.0.1:%d", closedPort()), {});
+    ASSERT_TRUE(data->beginPerformJob());
+    waitForJob();
+    EXPECT_EQ(envelopeFiles().size(), files);
+    // The service refuses: the job's data is given up.
+    CollectorProcess collector(db(), {"--status", "503"});
+    runtime.app().setEndpoints(collector.url(), {});
+    ASSERT_TRUE(data->beginPerformJob());
+    waitForJob();
+    EXPECT_TRUE(envelopeFiles().empty());
+}
+
 TEST_F(TallyUpload, DefconTwoStopsJobsForEightHours) {
     CollectorProcess collector(db(), {"--defcon", "2"});
     startWith(collector.url());
@@ -218,21 +242,28 @@ TEST_F(TallyUpload, KilledMidUploadLosesNoFile) {
     EXPECT_TRUE(TallyEnvelope::openEntity(*envelope));
 }
 
-// The crashing side runs in a re-executed child of the test binary; both
-// sides share the directory through the environment.
-TEST_F(TallyUpload, CrashIsUploadedAtTheNextStartWithTheSessionsData) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    // The package names the files: the same in both processes.
-    TLANProtocolData::setApplicationInfo(
-        {{"CFBundleIdentifier", platform::Value("com.zentrik.quellio.crashtest")}});
-    const char* shared = std::getenv("TALLY_CRASH_HOME");
-    if (!shared) {
-        ::setenv("TALLY_CRASH_HOME", dir.file("crash").c_str(), 1);
-        shared = std::getenv("TALLY_CRASH_HOME");
+// A process that collects as the program would and then ends without
+// ending its session: a crash, or a kill that no handler sees. It runs in a
+// re-executed child of the test binary; both sides share the directory
+// through the environment. The next start sends everything it collected.
+class TallyUploadAfterAnEnd : public TallyUpload {
+protected:
+    static constexpr const char* kAppKey = "5f8e2a91c3d74b06e1a9c2d7";
+
+    void SetUp() override {
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+        // The package names the files: the same in both processes.
+        TLANProtocolData::setApplicationInfo(
+            {{"CFBundleIdentifier", platform::Value("com.zentrik.quellio.crashtest")}});
+        if (!std::getenv("TALLY_CRASH_HOME")) {
+            ::setenv("TALLY_CRASH_HOME", dir.file("crash").c_str(), 1);
+        }
+        home = std::getenv("TALLY_CRASH_HOME");
     }
-    const std::string home = shared;
-    auto makeRuntime = [&](platform::ManualClock& c, platform::RunLoop& l,
-                           platform::UserDefaults& d) {
+    void TearDown() override { ::unsetenv("TALLY_CRASH_HOME"); }
+
+    std::unique_ptr<TallyRuntime> makeRuntime(platform::ManualClock& c, platform::RunLoop& l,
+                                              platform::UserDefaults& d) {
         TallyEnvironment env;
         env.clock = &c;
         env.defaults = &d;
@@ -241,63 +272,95 @@ TEST_F(TallyUpload, CrashIsUploadedAtTheNextStartWithTheSessionsData) {
         env.libraryDirectory = home + "/Library";
         env.sharedUDIDDirectory = home + "/SharedUDID";
         return std::make_unique<TallyRuntime>(env);
-    };
-    EXPECT_EXIT(
-        {
-            platform::ManualClock c(platform::Date::fromUnixSeconds(kStart));
-            platform::RunLoop l(c);
-            platform::UserDefaults d(home + "/defaults.plist");
-            auto rt = makeRuntime(c, l, d);
-            TallyRuntime::Scope s(*rt);
-            auto p = std::make_shared<TallyDataPipeline>(*rt);
-            rt->setPipeline(p);
-            p->job().networkAvailable = [] { return false; };
-            TLAnalyticsConfig config;
-            config.appKey = "5f8e2a91c3d74b06e1a9c2d7";
-            config.primaryURL = config.alternateURL = "";
-            Tally::startWithConfigure(config);
-            Tally::event("beforeCrash");
-            l.runUntilIdle();
-            c.advanceSeconds(TallyDataPipeline::kCheckpointSeconds);
-            l.runUntilIdle();
-            std::raise(SIGSEGV);
-        },
-        ::testing::KilledBySignal(SIGSEGV), "");
-    ::unsetenv("TALLY_CRASH_HOME");
-    ASSERT_TRUE(std::filesystem::exists(home + "/Library/.tally/crash.record"));
+    }
 
-    CollectorProcess collector(db());
-    platform::ManualClock c(platform::Date::fromUnixSeconds(kStart + 60));
-    platform::RunLoop l(c);
-    platform::UserDefaults d(home + "/defaults.plist");
-    auto rt = makeRuntime(c, l, d);
-    {
+    // The child: collects for 5 s, lets the main loop turn, and ends by `signal`.
+    void collectThenEndBy(int signal) {
+        platform::ManualClock c(platform::Date::fromUnixSeconds(kStart));
+        platform::RunLoop l(c);
+        platform::UserDefaults d(home + "/defaults.plist");
+        auto rt = makeRuntime(c, l, d);
         TallyRuntime::Scope s(*rt);
         auto p = std::make_shared<TallyDataPipeline>(*rt);
         rt->setPipeline(p);
-        p->job().networkAvailable = [] { return true; };
+        p->job().networkAvailable = [] { return false; };
         TLAnalyticsConfig config;
-        config.appKey = "5f8e2a91c3d74b06e1a9c2d7";
-        config.primaryURL = collector.url();
-        config.alternateURL = "";
+        config.appKey = kAppKey;
+        config.primaryURL = config.alternateURL = "";
         Tally::startWithConfigure(config);
+        Tally::event("first");
+        Tally::beginLogPageView("board");
         l.runUntilIdle();
-        ASSERT_TRUE(l.runUntil([&] { return !p->job().jobRunning; }));
-        p->waitForSendQueue();
-        TallyUncaughtExceptionHandler::uninstall();
+        c.advanceSeconds(5);
+        Tally::endLogPageView("board");
+        Tally::event("last", Tally::Attributes{{"k", platform::Value("v")}});
+        l.runUntilIdle();
+        ::kill(::getpid(), signal);
     }
+
+    // The next start's one upload.
+    nlohmann::json startAgainAndUpload() {
+        CollectorProcess collector(db());
+        platform::ManualClock c(platform::Date::fromUnixSeconds(kStart + 60));
+        platform::RunLoop l(c);
+        platform::UserDefaults d(home + "/defaults.plist");
+        auto rt = makeRuntime(c, l, d);
+        {
+            TallyRuntime::Scope s(*rt);
+            auto p = std::make_shared<TallyDataPipeline>(*rt);
+            rt->setPipeline(p);
+            p->job().networkAvailable = [] { return true; };
+            TLAnalyticsConfig config;
+            config.appKey = kAppKey;
+            config.primaryURL = collector.url();
+            config.alternateURL = "";
+            Tally::startWithConfigure(config);
+            l.runUntilIdle();
+            EXPECT_TRUE(l.runUntil([&] { return !p->job().jobRunning; }));
+            p->waitForSendQueue();
+            TallyUncaughtExceptionHandler::uninstall();
+        }
+        const auto uploads = collector.uploads();
+        EXPECT_EQ(uploads.size(), 1u);
+        return uploads.empty() ? nlohmann::json::object() : uploads[0]["payload"]["body"];
+    }
+
+    // The ended session, rebuilt, with its pages and events.
+    void expectTheEndedSession(const nlohmann::json& body) {
+        ASSERT_EQ(body.value("sessions", nlohmann::json::array()).size(), 1u) << body.dump();
+        const auto& session = body["sessions"][0];
+        EXPECT_EQ(session["duration"], 5000);
+        EXPECT_EQ(session["end_time"], static_cast<int64_t>(kStart + 5) * 1000);
+        EXPECT_EQ(session["pages"],
+                  nlohmann::json::parse(R"([{"page_name": "board", "duration": 5}])"));
+        const std::string id = session["id"];
+        ASSERT_TRUE(body.contains("ekv")) << body.dump();
+        const auto& events = body["ekv"][0][id];
+        ASSERT_EQ(events.size(), 2u) << body.dump();
+        EXPECT_EQ(events[0]["id"], "first");
+        EXPECT_EQ(events[1]["id"], "last");
+        EXPECT_EQ(events[1]["k"], "v");
+    }
+
+    std::string home;
+};
+
+TEST_F(TallyUploadAfterAnEnd, ACrashIsSentWithTheCrashedSession) {
+    EXPECT_EXIT(collectThenEndBy(SIGSEGV), ::testing::KilledBySignal(SIGSEGV), "");
+    ASSERT_TRUE(std::filesystem::exists(home + "/Library/.tally/crash.record"));
+    const auto body = startAgainAndUpload();
     EXPECT_FALSE(std::filesystem::exists(home + "/Library/.tally/crash.record"));
-    const auto uploads = collector.uploads();
-    ASSERT_EQ(uploads.size(), 1u);
-    const auto& errors = uploads[0]["payload"]["body"]["error"];
+    const auto& errors = body["error"];
     ASSERT_EQ(errors.size(), 1u);
     const std::string context = errors[0]["context"];
     EXPECT_EQ(context.rfind("Application received signal SIGSEGV\n0x", 0), 0u) << context;
     EXPECT_NE(context.find("\n(\n\t0   "), std::string::npos) << context;
     EXPECT_NE(context.find("\n)\n\ndSYM UUID: "), std::string::npos) << context;
     EXPECT_NE(context.find("\nBinary Image: " + self()), std::string::npos) << context;
-    // What the crashed session recorded before its last checkpoint.
-    const auto& body = uploads[0]["payload"]["body"];
-    ASSERT_TRUE(body.contains("ekv")) << body.dump();
-    EXPECT_EQ(body["ekv"][0].begin().value()[0]["id"], "beforeCrash");
+    expectTheEndedSession(body);
+}
+
+TEST_F(TallyUploadAfterAnEnd, AKillLosesNothingCollected) {
+    EXPECT_EXIT(collectThenEndBy(SIGKILL), ::testing::KilledBySignal(SIGKILL), "");
+    expectTheEndedSession(startAgainAndUpload());
 }

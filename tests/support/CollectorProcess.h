@@ -57,6 +57,11 @@ public:
 
     bool running() const { return pid_ > 0; }
 
+    // Sends `signal` and leaves the process be.
+    void signal(int signal) {
+        if (pid_ > 0) ::kill(pid_, signal);
+    }
+
     // Sends `signal` and reaps the process; its wait status.
     int kill(int signal) {
         if (pid_ <= 0) return status_;

@@ -120,3 +120,35 @@ TEST(CliRecord, RecordsTheAskedLengthFromTheInputAndFailsWithoutOne) {
     EXPECT_EQ(cli("record 1 '" + dir.file("missing/dir.wav") + "'", env).rc, 1);
     EXPECT_FALSE(std::filesystem::exists(dir.file("none.wav")));
 }
+
+// Stopped by ^C or SIGTERM, a recording keeps what it took as a valid file.
+TEST(CliRecord, ASignalEndsTheRecordingKeepingTheTake) {
+    testsupport::TempDir dir;
+    const std::string input = dir.file("in.raw");
+    sox("-n -r 44100 -c 1 -t f32 -e floating-point '" + input + "' synth 1 sine 1000 vol 0.5");
+    const std::string config = testsupport::writeAlsaFileDevice(dir, "/dev/null", input);
+    for (const char* signal : {"INT", "TERM"}) {
+        const std::string take = dir.file(std::string("take-") + signal + ".wav");
+        const std::string err = dir.file("meter");
+        // The meter's first figure says the recording runs; the signal comes
+        // long before the input (unpaced, then silent) makes up an hour.
+        const std::string script =
+            "ALSA_CONFIG_PATH='" + config + "' JACK_NO_START_SERVER=1 QUELLIO_INPUT_DEVICE= " +
+            QUELLIO_CLI " record 3600 '" + take + "' 2>'" + err + "' >/dev/null & pid=$!; " +
+            "until grep -q dBFS '" + err + "' 2>/dev/null; do :; done; kill -" + signal +
+            " $pid; wait $pid; echo $?";
+        testsupport::writeText(dir.file("stop.sh"), script);
+        std::string rc;
+        testsupport::run("sh '" + dir.file("stop.sh") + "'", &rc);
+        EXPECT_EQ(rc, "0\n") << signal;
+        EXPECT_EQ(soxi("-r", take), "44100\n");
+        const double seconds = std::stod(soxi("-D", take));
+        EXPECT_GT(seconds, 0) << signal;
+        EXPECT_LT(seconds, 3600) << signal;
+        // The header's length is the data's: sox reads every sample it names.
+        EXPECT_EQ(std::filesystem::file_size(take),
+                  44 + 2 * static_cast<uintmax_t>(std::stoull(soxi("-s", take))));
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << "a take left behind";
+}

@@ -28,6 +28,7 @@
 #include "core/playback/QELSoundEffectListViewModel.h"
 #include "foundation/DebugLog.h"
 #include "foundation/Files.h"
+#include "foundation/TerminationSignals.h"
 
 namespace {
 
@@ -499,7 +500,9 @@ int record(Args args) {
         std::filesystem::remove(take, ec);
         return 1;
     }
-    const auto frames = static_cast<uint64_t>(std::llround(seconds * engine.sampleRate()));
+    // ^C or the session ending stops the recording early, keeping the take.
+    platform::TerminationSignals::install();
+    auto frames = static_cast<uint64_t>(std::llround(seconds * engine.sampleRate()));
     // A timer may still be queued when this returns; the flag keeps it off
     // the gone locals.
     auto metering = std::make_shared<bool>(true);
@@ -515,16 +518,21 @@ int record(Args args) {
     const auto deadline = std::chrono::steady_clock::now() +
                           std::chrono::milliseconds(std::llround(seconds * 1000)) +
                           std::chrono::seconds(5);
-    const bool complete =
-        runWithTimers([&] { return recorder->framesWritten() >= frames; }, deadline);
+    const bool complete = runWithTimers(
+        [&] {
+            return recorder->framesWritten() >= frames || platform::TerminationSignals::received();
+        },
+        deadline);
+    const bool interrupted = platform::TerminationSignals::take() != 0;
     *metering = false;
     recorder->updateMeters();
     drawMeter(recorder->averagePowerForChannel(0));
     std::fputc('\n', stderr);
     recorder->stop();
     engine.stop();
+    if (interrupted) frames = std::min(frames, recorder->framesWritten());
     std::error_code ec;
-    if (!complete) {
+    if (!complete && !interrupted) {
         std::fprintf(stderr, "quellio-cli: the input delivered only %.2f s of %.2f s\n",
                      static_cast<double>(recorder->framesWritten()) / engine.sampleRate(), seconds);
         std::filesystem::remove(take, ec);
@@ -544,7 +552,7 @@ int record(Args args) {
         return 1;
     }
     std::cout << "recorded " << static_cast<double>(frames) / engine.sampleRate() << " s to "
-              << out.string() << '\n';
+              << out.string() << (interrupted ? " (stopped early)" : "") << '\n';
     return 0;
 }
 

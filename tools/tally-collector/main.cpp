@@ -7,7 +7,8 @@
 // decrypted when its codex is 1, inflated and stored as JSON in the SQLite
 // file. The answer is a Thrift Response ("application/thrift") whose
 // imprint carries what the options set. On start it prints
-// "listening on HOST:PORT"; for each upload "received <serial> <bytes>".
+// "listening on HOST:PORT"; for each upload "received <serial> <bytes>",
+// then "stored <serial>" once it is in the database.
 #include <httplib.h>
 #include <sqlite3.h>
 
@@ -203,6 +204,8 @@ int main(int argc, char** argv) {
                 return;
             }
             store.add(*envelope, std::string(payload->begin(), payload->end()));
+            std::printf("stored %d\n", envelope->serial_num());
+            std::fflush(stdout);
             res.status = o.status;
             res.set_content(responseBytes(o), o.contentType);
         });
