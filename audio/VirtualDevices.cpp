@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 #include "audio/PulseConnection.h"
 #include "foundation/DebugLog.h"
@@ -33,8 +34,14 @@ pid_t ownerOf(const char* arguments) {
     return static_cast<pid_t>(std::strtol(at, nullptr, 10));
 }
 
+// A process that has ended but not been reaped yet counts as ended.
 bool alive(pid_t pid) {
-    return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
+    if (pid <= 0 || (::kill(pid, 0) != 0 && errno != EPERM)) return false;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return true;
+    const size_t close = line.rfind(')');
+    return close == std::string::npos || close + 2 >= line.size() || line[close + 2] != 'Z';
 }
 
 struct Module {

@@ -120,6 +120,9 @@ void QELAudioRouting::apply() {
             route.fellBack.push_back("无法混入麦克风：" + error.message);
         }
     } else if (virtual_) {
+        // Off our output first: its removal would move the stream elsewhere.
+        engine_.stop();
+        opened_.reset();
         virtual_.reset();  // removes the pair
     }
     for (const std::string& message : route.fellBack) tell(message);
