@@ -34,6 +34,11 @@ AudioEngineOptions AudioEngineOptions::withEnvironment() const {
     if (!output.empty() && options.backend == Backend::Automatic) {
         options.backend = Backend::PortAudio;
     }
+    // Larger blocks for a machine that cannot keep up with the default.
+    if (const std::string frames = environment("QUELLIO_BUFFER_FRAMES"); !frames.empty()) {
+        const long n = std::strtol(frames.c_str(), nullptr, 10);
+        if (n >= 32 && n <= 8192) options.framesPerBuffer = static_cast<unsigned>(n);
+    }
     const std::string backend = environment("QUELLIO_AUDIO_BACKEND");
     if (backend == "null") options.backend = Backend::Null;
     if (backend == "pulse") options.backend = Backend::PulseAudio;
@@ -57,40 +62,45 @@ AudioEngine& AudioEngine::shared() {
 
 bool AudioEngine::start(const AudioEngineOptions& options, AudioError* error) {
     using Backend = AudioEngineOptions::Backend;
-    switch (options.backend) {
-    case Backend::Null:
-        startNull();
-        return true;
-    case Backend::PortAudio:
-        break;
-    case Backend::PulseAudio:
-    case Backend::Automatic: {
-        auto tryRoute = [&](const PulseRoute& route, AudioError* failure) {
-            auto pulse = std::make_unique<PulseAudioBackend>(route);
-            // Copied, so a report that arrives after the engine is gone is harmless.
-            pulse->setRouteLost([loop = &loop_, handler = routeLost_](bool monitor,
-                                                                       const std::string& nowOn) {
-                if (handler) loop->post([handler, monitor, nowOn] { handler(monitor, nowOn); });
-            });
-            return start(std::move(pulse), options.framesPerBuffer, failure);
-        };
-        AudioError pulseError;
-        if (tryRoute(options.route, &pulseError)) return true;
-        // A device that has gone: the server's defaults, at the same volumes.
-        const bool serverAnswered = pulseError.message.rfind("PulseAudio: no ", 0) == 0;
-        if (serverAnswered) {
+    // A PortAudio device by name means PortAudio.
+    const Backend backend = options.backend == Backend::Automatic && !options.outputDevice.empty()
+                                ? Backend::PortAudio
+                                : options.backend;
+    switch (backend) {
+        case Backend::Null:
+            startNull();
+            return true;
+        case Backend::PortAudio:
+            break;
+        case Backend::PulseAudio:
+        case Backend::Automatic: {
+            auto tryRoute = [&](const PulseRoute& route, AudioError* failure) {
+                auto pulse = std::make_unique<PulseAudioBackend>(route);
+                // Copied, so a report that arrives after the engine is gone is harmless.
+                pulse->setRouteLost(
+                    [loop = &loop_, handler = routeLost_](bool monitor, const std::string& nowOn) {
+                        if (handler)
+                            loop->post([handler, monitor, nowOn] { handler(monitor, nowOn); });
+                    });
+                return start(std::move(pulse), options.framesPerBuffer, failure);
+            };
+            AudioError pulseError;
+            if (tryRoute(options.route, &pulseError)) return true;
+            // A device that has gone: the server's defaults, at the same volumes.
+            const bool serverAnswered = pulseError.message.rfind("PulseAudio: no ", 0) == 0;
+            if (serverAnswered) {
+                QEL_DEBUG_ERROR(pulseError.message);
+                PulseRoute defaults;
+                defaults.streamVolume = options.route.streamVolume;
+                if (tryRoute(defaults, &pulseError)) return true;
+            }
+            if (backend == Backend::PulseAudio) {
+                if (error) *error = pulseError;
+                return false;
+            }
             QEL_DEBUG_ERROR(pulseError.message);
-            PulseRoute defaults;
-            defaults.streamVolume = options.route.streamVolume;
-            if (tryRoute(defaults, &pulseError)) return true;
+            break;
         }
-        if (options.backend == Backend::PulseAudio) {
-            if (error) *error = pulseError;
-            return false;
-        }
-        QEL_DEBUG_ERROR(pulseError.message);
-        break;
-    }
     }
     return start(std::make_unique<PortAudioBackend>(options.outputDevice, options.inputDevice),
                  options.framesPerBuffer, error);

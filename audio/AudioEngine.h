@@ -41,9 +41,16 @@ struct AudioEngineOptions {
     unsigned framesPerBuffer = 128;
 
     // Defaults, with the devices from QUELLIO_OUTPUT_DEVICE and
-    // QUELLIO_INPUT_DEVICE (PortAudio names: they select PortAudio) and the
-    // backend from QUELLIO_AUDIO_BACKEND ("null", "pulse", "portaudio").
+    // QUELLIO_INPUT_DEVICE (PortAudio names: they select PortAudio), the
+    // backend from QUELLIO_AUDIO_BACKEND ("null", "pulse", "portaudio") and
+    // the block size from QUELLIO_BUFFER_FRAMES.
     static AudioEngineOptions fromEnvironment();
+    // Defaults through PortAudio (the system's default devices).
+    static AudioEngineOptions portAudio() {
+        AudioEngineOptions options;
+        options.backend = Backend::PortAudio;
+        return options;
+    }
     // Fills in what the environment sets over `self`.
     AudioEngineOptions withEnvironment() const;
 };

@@ -2,6 +2,7 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "audio/PulseConnection.h"
@@ -16,7 +17,9 @@ constexpr size_t kFrameBytes = kChannels * sizeof(float);
 // Blocks of the stream output the server may ask ahead: the latency it
 // asks of the sink. Small enough for a live stream, large enough that a
 // busy desktop does not drop out.
-constexpr unsigned kBlocksAhead = 3;
+constexpr unsigned kBlocksAhead = 4;
+// Blocks the monitor output plays behind the stream output.
+constexpr unsigned kMonitorCushionBlocks = 4;
 // About 0.2 s of stereo at 44.1 kHz: more than any two sinks drift apart
 // between the monitor's requests.
 constexpr size_t kMonitorRingSamples = 16384;
@@ -35,9 +38,11 @@ struct PulseAudioBackend::Output {
     pa_stream* stream = nullptr;
     std::atomic<AudioRenderer*> renderer{nullptr};  // the stream output only
     std::atomic<float> volume{1.0f};
-    Output* monitor = nullptr;          // the stream output copies its mix there
-    std::unique_ptr<SampleRing> ring;   // the monitor output plays from it
-    bool ready = false;  // lost only counts once it played
+    Output* monitor = nullptr;         // the stream output copies its mix there
+    std::unique_ptr<SampleRing> ring;  // the monitor output plays from it
+    size_t cushion = 0;                // samples the monitor keeps ahead
+    bool primed = false;               // the ring holds the cushion
+    bool ready = false;                // lost only counts once it played
     bool lost = false;
 
     // The server wants `nbytes` more; realtime rules apply from here on.
@@ -55,8 +60,20 @@ struct PulseAudioBackend::Output {
             auto* out = static_cast<float*>(data);
             const size_t frames = n / kFrameBytes;
             if (self->isMonitor) {
-                const size_t got = self->ring->read(out, frames * kChannels);
-                std::memset(out + got, 0, (frames * kChannels - got) * sizeof(float));
+                // The two outputs are asked for data at their own moments:
+                // playing a little behind the stream output keeps a late
+                // block of it from cutting a hole into the monitor's sound.
+                const size_t wanted = frames * kChannels;
+                // After the monitor stalled, what waits is old: keep only
+                // the newest, so it plays on time again.
+                const size_t ready = self->ring->available();
+                if (ready > 2 * (self->cushion + wanted)) {
+                    self->ring->discard(ready - (self->cushion + wanted));
+                }
+                if (!self->primed) self->primed = self->ring->available() >= self->cushion + wanted;
+                const size_t got = self->primed ? self->ring->read(out, wanted) : 0;
+                if (got < wanted) self->primed = false;
+                std::memset(out + got, 0, (wanted - got) * sizeof(float));
             } else if (AudioRenderer* r = self->renderer.load(std::memory_order_acquire)) {
                 r->render(out, frames);
                 if (self->monitor) self->monitor->ring->write(out, frames * kChannels);
@@ -115,7 +132,8 @@ bool PulseAudioBackend::openOutput(Output& output, const std::string& sink, cons
     const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(sampleRate_), kChannels};
     pa_proplist* props = pa_proplist_new();
     pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "event");
-    output.stream = pa_stream_new_with_proplist(connection_->context(), name, &spec, nullptr, props);
+    output.stream =
+        pa_stream_new_with_proplist(connection_->context(), name, &spec, nullptr, props);
     pa_proplist_free(props);
     if (!output.stream) {
         setAudioError(error, AudioError::Code::DeviceUnavailable,
@@ -133,14 +151,13 @@ bool PulseAudioBackend::openOutput(Output& output, const std::string& sink, cons
     attr.prebuf = static_cast<uint32_t>(-1);
     attr.minreq = block;
     attr.fragsize = static_cast<uint32_t>(-1);
-    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
-                                                      PA_STREAM_AUTO_TIMING_UPDATE |
-                                                      PA_STREAM_INTERPOLATE_TIMING);
+    const auto flags = static_cast<pa_stream_flags_t>(
+        PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING);
     if (pa_stream_connect_playback(output.stream, sink.empty() ? nullptr : sink.c_str(), &attr,
                                    flags, nullptr, nullptr) < 0) {
         setAudioError(error, AudioError::Code::DeviceUnavailable,
-                      "PulseAudio: cannot play on " + (sink.empty() ? "the default" : sink) +
-                          ": " + pa_strerror(pa_context_errno(connection_->context())));
+                      "PulseAudio: cannot play on " + (sink.empty() ? "the default" : sink) + ": " +
+                          pa_strerror(pa_context_errno(connection_->context())));
         return false;
     }
     pa_stream_state_t state;
@@ -154,6 +171,18 @@ bool PulseAudioBackend::openOutput(Output& output, const std::string& sink, cons
         return false;
     }
     output.ready = true;
+    if (isQuellioDeviceName(sink)) {
+        // A sink made a moment ago still sleeps through the long first
+        // period it chose without clients; suspending and resuming it makes
+        // it wake for our latency now rather than up to two seconds later.
+        auto done = [](pa_context*, int, void* userdata) {
+            static_cast<PulseConnection*>(userdata)->signal();
+        };
+        connection_->await(pa_context_suspend_sink_by_name(connection_->context(), sink.c_str(), 1,
+                                                           done, connection_.get()));
+        connection_->await(pa_context_suspend_sink_by_name(connection_->context(), sink.c_str(), 0,
+                                                           done, connection_.get()));
+    }
     // Only moves after it ran once are news.
     pa_stream_set_moved_callback(output.stream, &Output::moved, &output);
     return true;
@@ -174,7 +203,10 @@ std::optional<int> PulseAudioBackend::open(double sampleRate, unsigned framesPer
         monitor_->owner = this;
         monitor_->isMonitor = true;
         monitor_->volume = route_.monitorVolume;
-        monitor_->ring = std::make_unique<SampleRing>(kMonitorRingSamples);
+        monitor_->cushion = size_t{framesPerBuffer} * kMonitorCushionBlocks * kChannels;
+        // Room for the cushion and what either output may ask at once, twice.
+        monitor_->ring =
+            std::make_unique<SampleRing>(std::max(kMonitorRingSamples, 4 * monitor_->cushion));
         stream_->monitor = monitor_.get();
     }
     bool ok;
@@ -262,8 +294,9 @@ bool PulseAudioBackend::startInput(AudioError* error) {
     }
     if (state != PA_STREAM_READY) {
         setAudioError(error, AudioError::Code::DeviceUnavailable,
-                      "PulseAudio: no input " + (source.empty() ? "default" : "\"" + source + "\"") +
-                          ": " + pa_strerror(pa_context_errno(connection_->context())));
+                      "PulseAudio: no input " +
+                          (source.empty() ? "default" : "\"" + source + "\"") + ": " +
+                          pa_strerror(pa_context_errno(connection_->context())));
         pa_stream_set_read_callback(input->stream, nullptr, nullptr);
         pa_stream_set_state_callback(input->stream, nullptr, nullptr);
         pa_stream_unref(input->stream);

@@ -1,7 +1,9 @@
 #include "audio/PulseConnection.h"
 
+#include <pthread.h>
 #include <pulse/pulseaudio.h>
 #include <pulse/rtclock.h>
+#include <sched.h>
 
 namespace platform {
 
@@ -10,6 +12,10 @@ namespace {
 // Long enough for a busy server, short enough that a hung one does not
 // hold up the start.
 constexpr pa_usec_t kConnectTimeout = 5 * PA_USEC_PER_SEC;
+
+// Below the sound server's own threads (PulseAudio and PipeWire use 5 and
+// above at most 20 by default), above everything that is not audio.
+constexpr int kRealtimePriority = 4;
 
 struct ConnectState {
     pa_threaded_mainloop* loop = nullptr;
@@ -57,6 +63,16 @@ std::unique_ptr<PulseConnection> PulseConnection::connect(const std::string& cli
                           pa_strerror(pa_context_errno(c->context_)));
         return nullptr;
     }
+    // Audio is written on the loop's thread: ask for realtime scheduling
+    // where the system grants it (it is only a wish elsewhere).
+    pa_mainloop_api_once(
+        pa_threaded_mainloop_get_api(c->mainloop_),
+        [](pa_mainloop_api*, void*) {
+            sched_param param{};
+            param.sched_priority = kRealtimePriority;
+            pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+        },
+        nullptr);
     if (pa_threaded_mainloop_start(c->mainloop_) < 0) {
         setAudioError(error, AudioError::Code::DeviceUnavailable, "PulseAudio: no loop thread");
         return nullptr;
@@ -71,8 +87,8 @@ std::unique_ptr<PulseConnection> PulseConnection::connect(const std::string& cli
         },
         &state);
     pa_context_state_t st;
-    while ((st = pa_context_get_state(c->context_)) != PA_CONTEXT_READY &&
-           PA_CONTEXT_IS_GOOD(st) && !state.timedOut) {
+    while ((st = pa_context_get_state(c->context_)) != PA_CONTEXT_READY && PA_CONTEXT_IS_GOOD(st) &&
+           !state.timedOut) {
         pa_threaded_mainloop_wait(c->mainloop_);
     }
     if (timer) pa_threaded_mainloop_get_api(c->mainloop_)->time_free(timer);
@@ -157,9 +173,9 @@ std::optional<SoundServerDevices> PulseConnection::devices(AudioError* error) {
             [](pa_context*, const pa_sink_info* info, int eol, void* userdata) {
                 auto* s = static_cast<ListState*>(userdata);
                 if (eol) return s->connection->signal();
-                s->devices.outputs.push_back(
-                    {info->name, info->description ? info->description : info->name, false,
-                     isQuellioDeviceName(info->name)});
+                s->devices.outputs.push_back({info->name,
+                                              info->description ? info->description : info->name,
+                                              false, isQuellioDeviceName(info->name)});
             },
             &state)) &&
         await(pa_context_get_source_info_list(
@@ -177,7 +193,8 @@ std::optional<SoundServerDevices> PulseConnection::devices(AudioError* error) {
             [](pa_context*, const pa_server_info* info, void* userdata) {
                 auto* s = static_cast<ListState*>(userdata);
                 if (info) {
-                    s->devices.defaultOutput = info->default_sink_name ? info->default_sink_name : "";
+                    s->devices.defaultOutput =
+                        info->default_sink_name ? info->default_sink_name : "";
                     s->devices.defaultInput =
                         info->default_source_name ? info->default_source_name : "";
                 }
@@ -210,9 +227,8 @@ void PulseConnection::watchDevices(std::function<void(bool connected)> changed) 
         this);
     pa_operation* op = pa_context_subscribe(
         context_,
-        static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK |
-                                            PA_SUBSCRIPTION_MASK_SOURCE |
-                                            PA_SUBSCRIPTION_MASK_SERVER),
+        static_cast<pa_subscription_mask_t>(
+            PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SERVER),
         nullptr, nullptr);
     if (op) pa_operation_unref(op);
 }

@@ -60,7 +60,8 @@ std::vector<Module> ourModules(PulseConnection& c) {
         [](pa_context*, const pa_module_info* info, int eol, void* userdata) {
             auto* s = static_cast<State*>(userdata);
             if (eol) return s->c->signal();
-            if (const pid_t owner = ownerOf(info->argument)) s->modules.push_back({info->index, owner});
+            if (const pid_t owner = ownerOf(info->argument))
+                s->modules.push_back({info->index, owner});
         },
         &state));
     return state.modules;
@@ -140,7 +141,8 @@ bool VirtualDevices::create(AudioError* error) {
     if (!connection_) connection_ = PulseConnection::connect("Quellio", error);
     if (!connection_) return false;
     if (const int n = removeLeftovers(*connection_)) {
-        QEL_DEBUG_ERROR("removed " + std::to_string(n) + " virtual device module(s) of an ended run");
+        QEL_DEBUG_ERROR("removed " + std::to_string(n) +
+                        " virtual device module(s) of an ended run");
     }
     for (const Module& m : ourModules(*connection_)) {
         if (m.owner != ::getpid()) {
@@ -192,7 +194,8 @@ bool VirtualDevices::setMicrophone(const std::string& source, float volume, Audi
         if (!load("module-loopback",
                   "source=" + source + " sink=" + kEffectsSink +
                       " latency_msec=20 source_dont_move=true sink_dont_move=true"
-                      " sink_input_properties='media.name=\"Quellio 麦克风\" " + owner + "'",
+                      " sink_input_properties='media.name=\"Quellio 麦克风\" " +
+                      owner + "'",
                   &loopback_, error)) {
             loopback_ = UINT32_MAX;
             return false;

@@ -24,7 +24,9 @@ bool sameOutputs(const AudioEngineOptions& a, const AudioEngineOptions& b) {
 
 QELAudioRouting::QELAudioRouting(QELAudioSettings& settings, platform::AudioEngine& engine,
                                  platform::RunLoop& loop)
-    : settings_(settings), engine_(engine), loop_(loop),
+    : settings_(settings),
+      engine_(engine),
+      loop_(loop),
       self_(std::make_shared<QELAudioRouting*>(this)) {}
 
 QELAudioRouting::~QELAudioRouting() {
@@ -34,7 +36,8 @@ QELAudioRouting::~QELAudioRouting() {
 
 QELAudioRouting& QELAudioRouting::shared() {
     static QELAudioSettings* settings = new QELAudioSettings();
-    static QELAudioRouting* routing = new QELAudioRouting(*settings, platform::AudioEngine::shared());
+    static QELAudioRouting* routing =
+        new QELAudioRouting(*settings, platform::AudioEngine::shared());
     return *routing;
 }
 
@@ -87,7 +90,8 @@ void QELAudioRouting::start() {
     engine_.setRouteLostHandler([weak](bool monitor, const std::string& nowOn) {
         const auto self = weak.lock();
         if (!self || !*self || nowOn.empty()) return;
-        (*self)->tell(std::string(monitor ? "监听输出" : "直播输出") + "已断开，改用“" + nowOn + "”");
+        (*self)->tell(std::string(monitor ? "监听输出" : "直播输出") + "已断开，改用“" + nowOn +
+                      "”");
     });
     apply();
 }
@@ -116,7 +120,8 @@ void QELAudioRouting::apply() {
         if (!virtual_->create(&error)) {
             problem_ = "无法创建虚拟麦克风：" + error.message;
             route.streamSink.clear();
-        } else if (!virtual_->setMicrophone(route.microphone, settings_.microphoneVolume(), &error)) {
+        } else if (!virtual_->setMicrophone(route.microphone, settings_.microphoneVolume(),
+                                            &error)) {
             route.fellBack.push_back("无法混入麦克风：" + error.message);
         }
     } else if (virtual_) {
@@ -131,7 +136,7 @@ void QELAudioRouting::apply() {
 }
 
 void QELAudioRouting::openOutputs(const QELAudioSettings::Route& route) {
-    const AudioEngineOptions options = settings_.engineOptions(route);
+    const AudioEngineOptions options = settings_.engineOptions(route).withEnvironment();
     engine_.setPreferredOptions(options);
     if (opened_ && sameOutputs(*opened_, options) && engine_.isRunning()) {
         engine_.setOutputVolumes(options.route.streamVolume, options.route.monitorVolume);

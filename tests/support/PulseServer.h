@@ -50,11 +50,18 @@ public:
     }
     // A fresh server over the same runtime directory (a restart).
     void start() {
-        std::vector<std::string> argv = {
-            "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--disallow-exit",
-            "--use-pid-file=no", "--log-target=stderr", "--log-level=error",
-            "-L", "module-native-protocol-unix auth-anonymous=1",
-            "-L", "module-null-sink sink_name=speakers"};
+        std::vector<std::string> argv = {"pulseaudio",
+                                         "-n",
+                                         "--daemonize=no",
+                                         "--exit-idle-time=-1",
+                                         "--disallow-exit",
+                                         "--use-pid-file=no",
+                                         "--log-target=stderr",
+                                         "--log-level=error",
+                                         "-L",
+                                         "module-native-protocol-unix auth-anonymous=1",
+                                         "-L",
+                                         "module-null-sink sink_name=speakers"};
         std::vector<char*> args;
         for (auto& a : argv) args.push_back(a.data());
         args.push_back(nullptr);
