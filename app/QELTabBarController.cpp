@@ -45,15 +45,14 @@ QELTabBarController::QELTabBarController()
     // The board's gear opens the settings.
     std::weak_ptr<QELSoundEffectListViewController> board = soundEffectListViewController_;
     soundEffectListViewController_->navigationItem().rightBarButtonItem =
-        std::make_shared<BarButtonItem>(
-            BarButtonItem{{}, QStringLiteral("general_ic_settings_normal"), [board] {
-                                if (auto controller = board.lock()) {
-                                    controller->navigationController()->pushViewController(
-                                        std::make_shared<QELSettingsViewController>(
-                                            QELAudioRouting::shared()),
-                                        true);
-                                }
-                            }});
+        std::make_shared<BarButtonItem>(BarButtonItem{
+            {}, QStringLiteral("general_ic_settings_normal"), [board] {
+                if (auto controller = board.lock()) {
+                    controller->navigationController()->pushViewController(
+                        std::make_shared<QELSettingsViewController>(QELAudioRouting::shared()),
+                        true);
+                }
+            }});
 }
 
 QELTabBarController::~QELTabBarController() {

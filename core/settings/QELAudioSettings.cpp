@@ -36,30 +36,57 @@ void QELAudioSettings::set(const char* key, const platform::Value& value) {
     defaults_.setObject(value, key);
 }
 
-bool QELAudioSettings::routingEnabled() const { return defaults_.boolForKey(kRoutingKey); }
-void QELAudioSettings::setRoutingEnabled(bool on) { set(kRoutingKey, on); }
-std::string QELAudioSettings::streamOutput() const { return string(kStreamOutputKey); }
-void QELAudioSettings::setStreamOutput(const std::string& d) { set(kStreamOutputKey, d); }
-std::string QELAudioSettings::monitorOutput() const { return string(kMonitorOutputKey); }
-void QELAudioSettings::setMonitorOutput(const std::string& d) { set(kMonitorOutputKey, d); }
-std::string QELAudioSettings::mixedMicrophone() const { return string(kMixedMicrophoneKey); }
-void QELAudioSettings::setMixedMicrophone(const std::string& d) { set(kMixedMicrophoneKey, d); }
-float QELAudioSettings::microphoneVolume() const { return volume(kMicrophoneVolumeKey); }
+bool QELAudioSettings::routingEnabled() const {
+    return defaults_.boolForKey(kRoutingKey);
+}
+void QELAudioSettings::setRoutingEnabled(bool on) {
+    set(kRoutingKey, on);
+}
+std::string QELAudioSettings::streamOutput() const {
+    return string(kStreamOutputKey);
+}
+void QELAudioSettings::setStreamOutput(const std::string& d) {
+    set(kStreamOutputKey, d);
+}
+std::string QELAudioSettings::monitorOutput() const {
+    return string(kMonitorOutputKey);
+}
+void QELAudioSettings::setMonitorOutput(const std::string& d) {
+    set(kMonitorOutputKey, d);
+}
+std::string QELAudioSettings::mixedMicrophone() const {
+    return string(kMixedMicrophoneKey);
+}
+void QELAudioSettings::setMixedMicrophone(const std::string& d) {
+    set(kMixedMicrophoneKey, d);
+}
+float QELAudioSettings::microphoneVolume() const {
+    return volume(kMicrophoneVolumeKey);
+}
 void QELAudioSettings::setMicrophoneVolume(float v) {
     set(kMicrophoneVolumeKey, double(std::clamp(v, 0.0f, 1.0f)));
 }
-float QELAudioSettings::streamVolume() const { return volume(kStreamVolumeKey); }
+float QELAudioSettings::streamVolume() const {
+    return volume(kStreamVolumeKey);
+}
 void QELAudioSettings::setStreamVolume(float v) {
     set(kStreamVolumeKey, double(std::clamp(v, 0.0f, 1.0f)));
 }
-float QELAudioSettings::monitorVolume() const { return volume(kMonitorVolumeKey); }
+float QELAudioSettings::monitorVolume() const {
+    return volume(kMonitorVolumeKey);
+}
 void QELAudioSettings::setMonitorVolume(float v) {
     set(kMonitorVolumeKey, double(std::clamp(v, 0.0f, 1.0f)));
 }
-std::string QELAudioSettings::makerInput() const { return string(kMakerInputKey); }
-void QELAudioSettings::setMakerInput(const std::string& d) { set(kMakerInputKey, d); }
+std::string QELAudioSettings::makerInput() const {
+    return string(kMakerInputKey);
+}
+void QELAudioSettings::setMakerInput(const std::string& d) {
+    set(kMakerInputKey, d);
+}
 
-QELAudioSettings::Route QELAudioSettings::resolve(const platform::SoundServerDevices& devices) const {
+QELAudioSettings::Route QELAudioSettings::resolve(
+    const platform::SoundServerDevices& devices) const {
     Route route;
     route.virtualMicrophone = routingEnabled();
     if (route.virtualMicrophone) {

@@ -13,7 +13,8 @@
 // means the system default, or none where "none" is a choice.
 class QELAudioSettings {
 public:
-    explicit QELAudioSettings(platform::UserDefaults& defaults = platform::UserDefaults::standard());
+    explicit QELAudioSettings(
+        platform::UserDefaults& defaults = platform::UserDefaults::standard());
 
     // The virtual microphone: effects play into "Quellio 音效", which
     // streaming and chat programs hear as "Quellio 虚拟麦克风".

@@ -7,8 +7,8 @@ namespace {
 
 std::string cli(const testsupport::TempDir& home, const std::string& args, int* rc = nullptr) {
     std::string out;
-    const int status =
-        testsupport::run("QUELLIO_HOME='" + home.path() + "' " + QUELLIO_CLI + " " + args + " 2>/dev/null", &out);
+    const int status = testsupport::run(
+        "QUELLIO_HOME='" + home.path() + "' " + QUELLIO_CLI + " " + args + " 2>/dev/null", &out);
     if (rc) *rc = status;
     return out;
 }

@@ -80,8 +80,9 @@ TEST_F(SettingsTest, ChoicesTakeEffectAndTheListsFollowTheServer) {
     EXPECT_FALSE(screen->streamOutputBox()->isEnabled());
 
     // A headset is plugged in: it appears without reopening the screen.
-    server.pactl("load-module module-null-sink sink_name=headset "
-                 "sink_properties=device.description=Headset");
+    server.pactl(
+        "load-module module-null-sink sink_name=headset "
+        "sink_properties=device.description=Headset");
     ASSERT_TRUE(await([&] { return items(screen->monitorOutputBox()).contains("Headset"); }));
     screen->monitorOutputBox()->setCurrentIndex(screen->monitorOutputBox()->findText("Headset"));
     EXPECT_EQ(settings.monitorOutput(), "headset");
@@ -90,11 +91,28 @@ TEST_F(SettingsTest, ChoicesTakeEffectAndTheListsFollowTheServer) {
     EXPECT_FLOAT_EQ(settings.monitorVolume(), 0.4f);
 
     // ...and pulled out: the monitor falls back to the default and says so.
-    testsupport::run("pactl unload-module $(pactl list short modules | grep sink_name=headset | cut -f1)");
+    testsupport::run(
+        "pactl unload-module $(pactl list short modules | grep sink_name=headset | cut -f1)");
     ASSERT_TRUE(await([&] { return !notices.empty(); }));
     EXPECT_NE(notices.back().find("监听输出已断开"), std::string::npos) << notices.back();
     EXPECT_EQ(settings.monitorOutput(), "headset") << "the choice is kept for its return";
 
     screen->routingSwitch()->setChecked(false);
     EXPECT_EQ(testsupport::PulseServer::ourModules(), 0);
+}
+
+TEST_F(SettingsTest, AfterTheServerRestartsTheVirtualMicrophoneComesBack) {
+    screen->routingSwitch()->setChecked(true);
+    ASSERT_TRUE(routing.virtualMicrophoneActive());
+    server.stop(SIGKILL);
+    ASSERT_TRUE(await([&] { return !routing.hasSoundServer(); }));
+    EXPECT_FALSE(routing.virtualMicrophoneActive());
+    server.start();
+    ASSERT_TRUE(server.ready());
+    // The next attempt is due half a second later.
+    uitest::advance(0.6);
+    ASSERT_TRUE(await([&] { return routing.virtualMicrophoneActive(); }));
+    EXPECT_EQ(testsupport::PulseServer::ourModules(), 2);
+    EXPECT_TRUE(engine.usesSoundServer());
+    EXPECT_NE(notices.back().find("声音服务已恢复"), std::string::npos) << notices.back();
 }

@@ -36,9 +36,8 @@ QSlider* volumeSlider(float value) {
 // Fills `box` with `first` (no device) and `devices`, selecting `chosen`; a
 // chosen device that is not there stays visible as such, so the choice is
 // neither lost nor silently changed.
-void fill(QComboBox* box, const QString& first,
-          const std::vector<SoundServerDevice>& devices, const std::string& chosen,
-          bool skipOurs) {
+void fill(QComboBox* box, const QString& first, const std::vector<SoundServerDevice>& devices,
+          const std::string& chosen, bool skipOurs) {
     box->clear();
     box->addItem(first, QString());
     for (const SoundServerDevice& d : devices) {
@@ -109,8 +108,8 @@ void QELSettingsViewController::loadView() {
     note_ = new QLabel();
     note_->setWordWrap(true);
     note_->setFont(Font::t2());
-    routingSwitch_ = new QCheckBox(QStringLiteral("虚拟麦克风（%1）")
-                                       .arg(text(VirtualDevices::kMicrophoneDescription)));
+    routingSwitch_ = new QCheckBox(
+        QStringLiteral("虚拟麦克风（%1）").arg(text(VirtualDevices::kMicrophoneDescription)));
     routingSwitch_->setChecked(settings_.routingEnabled());
     streamOutput_ = new QComboBox();
     monitorOutput_ = new QComboBox();
