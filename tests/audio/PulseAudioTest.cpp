@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "audio/AudioEngine.h"
+#include "audio/AudioRecorder.h"
 #include "audio/AudioTestFiles.h"
 #include "audio/PulseConnection.h"
 #include "audio/VirtualDevices.h"
@@ -204,6 +205,34 @@ TEST_F(SoundServerTest, ARealMicrophoneIsMixedInOnlyWhileChosen) {
     EXPECT_FALSE(devices.setMicrophone("no_such_mic", 1.0f, &error));
     EXPECT_NE(error.message.find("refused"), std::string::npos) << error.message;
     EXPECT_EQ(testsupport::PulseServer::ourModules(), 2);
+}
+
+TEST_F(SoundServerTest, TheMakerRecordsFromTheChosenInput) {
+    server.pactl("load-module module-sine-source source_name=realmic frequency=1000");
+    server.pactl("set-default-source speakers.monitor");  // not the chosen one
+    platform::RunLoop loop;
+    platform::AudioEngine engine(loop);
+    platform::AudioEngineOptions options;
+    options.backend = platform::AudioEngineOptions::Backend::PulseAudio;
+    options.route.inputSource = "realmic";
+    platform::AudioError error;
+    ASSERT_TRUE(engine.start(options, &error)) << error.message;
+    const std::string take = dir.file("take.wav");
+    auto recorder = platform::AudioRecorder::create(engine, take, {}, &error);
+    ASSERT_TRUE(recorder) << error.message;
+    ASSERT_TRUE(recorder->record());
+    // A second of a real-time source: nothing posts to the loop meanwhile.
+    for (int i = 0; i < 1000 && recorder->framesWritten() < kRate; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_GE(recorder->framesWritten(), uint64_t(kRate));
+    recorder->stop();
+    engine.stop();
+    auto samples = audiotest::soxSamples(take);
+    ASSERT_GE(samples.size(), size_t(kRate));
+    samples.erase(samples.begin(), samples.begin() + kRate / 2);
+    EXPECT_GT(toneAmplitude(samples, 1000), 0.2);
+    EXPECT_LT(toneAmplitude(samples, 440), 0.01);
 }
 
 TEST_F(SoundServerTest, LeftoversOfEndedRunsGoAndALiveCopysPairIsShared) {
