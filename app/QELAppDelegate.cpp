@@ -11,8 +11,10 @@
 #include "audio/AudioEngine.h"
 #include "audio/AudioSession.h"
 #include "foundation/TerminationSignals.h"
+#include "core/settings/QELAudioRouting.h"
 #include "ui/platform/MainLoop.h"
 #include "ui/statistics/QELStatistics.h"
+#include "ui/utils/QELNavigationAlert.h"
 
 namespace {
 
@@ -51,13 +53,19 @@ bool QELAppDelegate::didFinishLaunching(QApplication& application) {
 
     setupStatistics();
     // Play and record at once; the engine logs (debug builds) and falls back
-    // to silence when no device opens. It opens now, not on the first tap.
+    // to silence when no device opens. The outputs and the virtual
+    // microphone open now, not on the first tap, and go when the program
+    // quits; what they have to say shows as a navigation alert.
     platform::AudioSession::sharedInstance().setCategory(
         platform::AudioSession::Category::PlayAndRecord);
-    platform::AudioEngine::shared().startIfNeeded();
+    QELAudioRouting& routing = QELAudioRouting::shared();
+    routing.setNoticeHandler([](const std::string& message) {
+        QELNavigationAlertManager::showAlert(QELNavigationAlert(QString::fromStdString(message)));
+    });
+    routing.start();
     QObject::connect(&application, &QCoreApplication::aboutToQuit, context_.get(), [this] {
         saveWindowGeometry();
-        platform::AudioEngine::shared().stop();
+        QELAudioRouting::shared().stop();
     });
 
     // A desktop that ends the program (log-out, shutdown, a terminal's ^C)

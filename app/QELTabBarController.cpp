@@ -1,10 +1,13 @@
 #include "app/QELTabBarController.h"
 
+#include "core/settings/QELAudioRouting.h"
 #include "ui/board/QELSoundEffectListViewController.h"
 #include "ui/maker/QELSoundEffectMakeViewController.h"
 #include "ui/mine/QELMySoundEffectsViewController.h"
 #include "ui/platform/Image.h"
+#include "ui/platform/NavigationController.h"
 #include "ui/platform/Palette.h"
+#include "ui/settings/QELSettingsViewController.h"
 #include "ui/statistics/QELStatistics.h"
 #include "ui/utils/QELNavigationController.h"
 
@@ -39,6 +42,17 @@ QELTabBarController::QELTabBarController()
                         createNavigationController(soundEffectMakeViewController_),
                         createNavigationController(mySoundEffectsViewController_)});
     setSelectedIndex(0);
+    // The board's gear opens the settings.
+    std::weak_ptr<QELSoundEffectListViewController> board = soundEffectListViewController_;
+    soundEffectListViewController_->navigationItem().rightBarButtonItem =
+        std::make_shared<BarButtonItem>(BarButtonItem{
+            {}, QStringLiteral("general_ic_settings_normal"), [board] {
+                if (auto controller = board.lock()) {
+                    controller->navigationController()->pushViewController(
+                        std::make_shared<QELSettingsViewController>(QELAudioRouting::shared()),
+                        true);
+                }
+            }});
 }
 
 QELTabBarController::~QELTabBarController() {

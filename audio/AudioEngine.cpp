@@ -21,9 +21,28 @@ std::string environment(const char* name) {
 }  // namespace
 
 AudioEngineOptions AudioEngineOptions::fromEnvironment() {
-    AudioEngineOptions options;
-    options.outputDevice = environment("QUELLIO_OUTPUT_DEVICE");
-    options.inputDevice = environment("QUELLIO_INPUT_DEVICE");
+    return AudioEngineOptions().withEnvironment();
+}
+
+AudioEngineOptions AudioEngineOptions::withEnvironment() const {
+    AudioEngineOptions options = *this;
+    const std::string output = environment("QUELLIO_OUTPUT_DEVICE");
+    const std::string input = environment("QUELLIO_INPUT_DEVICE");
+    if (!output.empty()) options.outputDevice = output;
+    if (!input.empty()) options.inputDevice = input;
+    // A PortAudio device named from outside means PortAudio, as it always did.
+    if (!output.empty() && options.backend == Backend::Automatic) {
+        options.backend = Backend::PortAudio;
+    }
+    // Larger blocks for a machine that cannot keep up with the default.
+    if (const std::string frames = environment("QUELLIO_BUFFER_FRAMES"); !frames.empty()) {
+        const long n = std::strtol(frames.c_str(), nullptr, 10);
+        if (n >= 32 && n <= 8192) options.framesPerBuffer = static_cast<unsigned>(n);
+    }
+    const std::string backend = environment("QUELLIO_AUDIO_BACKEND");
+    if (backend == "null") options.backend = Backend::Null;
+    if (backend == "pulse") options.backend = Backend::PulseAudio;
+    if (backend == "portaudio") options.backend = Backend::PortAudio;
     return options;
 }
 
@@ -42,8 +61,77 @@ AudioEngine& AudioEngine::shared() {
 }
 
 bool AudioEngine::start(const AudioEngineOptions& options, AudioError* error) {
+    using Backend = AudioEngineOptions::Backend;
+    // A PortAudio device by name means PortAudio.
+    const Backend backend = options.backend == Backend::Automatic && !options.outputDevice.empty()
+                                ? Backend::PortAudio
+                                : options.backend;
+    switch (backend) {
+        case Backend::Null:
+            startNull();
+            return true;
+        case Backend::PortAudio:
+            break;
+        case Backend::PulseAudio:
+        case Backend::Automatic: {
+            auto tryRoute = [&](const PulseRoute& route, AudioError* failure) {
+                auto pulse = std::make_unique<PulseAudioBackend>(route);
+                // Copied, so a report that arrives after the engine is gone is harmless.
+                pulse->setRouteLost(
+                    [loop = &loop_, handler = routeLost_](bool monitor, const std::string& nowOn) {
+                        if (handler)
+                            loop->post([handler, monitor, nowOn] { handler(monitor, nowOn); });
+                    });
+                return start(std::move(pulse), options.framesPerBuffer, failure);
+            };
+            AudioError pulseError;
+            if (tryRoute(options.route, &pulseError)) return true;
+            // A device that has gone: the server's defaults, at the same volumes.
+            const bool serverAnswered = pulseError.message.rfind("PulseAudio: no ", 0) == 0;
+            if (serverAnswered) {
+                QEL_DEBUG_ERROR(pulseError.message);
+                PulseRoute defaults;
+                defaults.streamVolume = options.route.streamVolume;
+                if (tryRoute(defaults, &pulseError)) return true;
+            }
+            if (backend == Backend::PulseAudio) {
+                if (error) *error = pulseError;
+                return false;
+            }
+            QEL_DEBUG_ERROR(pulseError.message);
+            break;
+        }
+    }
     return start(std::make_unique<PortAudioBackend>(options.outputDevice, options.inputDevice),
                  options.framesPerBuffer, error);
+}
+
+void AudioEngine::setPreferredOptions(AudioEngineOptions options) {
+    preferred_ = std::move(options);
+}
+
+bool AudioEngine::usesSoundServer() const {
+    return dynamic_cast<const PulseAudioBackend*>(backend_.get()) != nullptr;
+}
+
+void AudioEngine::setOutputVolumes(float stream, float monitor) {
+    preferred_.route.streamVolume = stream;
+    preferred_.route.monitorVolume = monitor;
+    if (auto* pulse = dynamic_cast<PulseAudioBackend*>(backend_.get())) {
+        pulse->setVolumes(stream, monitor);
+    }
+}
+
+double AudioEngine::requestedLatency() const {
+    if (auto* pulse = dynamic_cast<const PulseAudioBackend*>(backend_.get())) {
+        return pulse->requestedLatency();
+    }
+    return 0;
+}
+
+void AudioEngine::setRouteLostHandler(
+    std::function<void(bool monitor, const std::string& nowOn)> handler) {
+    routeLost_ = std::move(handler);
 }
 
 bool AudioEngine::start(std::unique_ptr<AudioBackend> backend, unsigned framesPerBuffer,
@@ -70,19 +158,15 @@ void AudioEngine::startNull() {
 
 void AudioEngine::startIfNeeded() {
     if (isRunning()) return;
-    if (environment("QUELLIO_AUDIO_BACKEND") == "null") {
-        startNull();
-        return;
-    }
-    AudioEngineOptions options = AudioEngineOptions::fromEnvironment();
+    AudioEngineOptions options = preferred_.withEnvironment();
     AudioError error;
     if (start(options, &error)) return;
     QEL_DEBUG_ERROR(error.message);
-    if (!options.outputDevice.empty()) {
-        options.outputDevice.clear();
-        if (start(options, &error)) return;
-        QEL_DEBUG_ERROR(error.message);
-    }
+    // The chosen devices, then the defaults of the same backend.
+    options.outputDevice.clear();
+    options.route = PulseRoute{};
+    if (start(options, &error)) return;
+    QEL_DEBUG_ERROR(error.message);
     startNull();
 }
 

@@ -10,6 +10,7 @@
 
 #include "audio/AudioBackend.h"
 #include "audio/AudioMixer.h"
+#include "audio/PulseAudioBackend.h"
 #include "audio/SoundCache.h"
 #include "foundation/RunLoop.h"
 
@@ -23,6 +24,15 @@ public:
 };
 
 struct AudioEngineOptions {
+    enum class Backend {
+        Automatic,  // the sound server when one answers, else PortAudio
+        PulseAudio,
+        PortAudio,
+        Null,
+    };
+    Backend backend = Backend::Automatic;
+    // Outputs, volumes and input when playing through the sound server.
+    PulseRoute route;
     // PortAudio device name (see matchAudioDevice); empty: system default.
     std::string outputDevice;
     // Input device, by name or part of its qualified name; empty: default.
@@ -31,8 +41,18 @@ struct AudioEngineOptions {
     unsigned framesPerBuffer = 128;
 
     // Defaults, with the devices from QUELLIO_OUTPUT_DEVICE and
-    // QUELLIO_INPUT_DEVICE.
+    // QUELLIO_INPUT_DEVICE (PortAudio names: they select PortAudio), the
+    // backend from QUELLIO_AUDIO_BACKEND ("null", "pulse", "portaudio") and
+    // the block size from QUELLIO_BUFFER_FRAMES.
     static AudioEngineOptions fromEnvironment();
+    // Defaults through PortAudio (the system's default devices).
+    static AudioEngineOptions portAudio() {
+        AudioEngineOptions options;
+        options.backend = Backend::PortAudio;
+        return options;
+    }
+    // Fills in what the environment sets over `self`.
+    AudioEngineOptions withEnvironment() const;
 };
 
 // The process's sound output: one stream opened at start and kept open, a
@@ -56,15 +76,19 @@ public:
 
     static AudioEngine& shared();
 
-    // Opens PortAudio's device. False with `error` if it cannot.
+    // Opens the backend and devices `options` name (Automatic tries the
+    // sound server, then PortAudio). False with `error` if it cannot.
     bool start(const AudioEngineOptions& options, AudioError* error = nullptr);
+    // What startIfNeeded() opens; the environment still has the last word.
+    void setPreferredOptions(AudioEngineOptions options);
+    const AudioEngineOptions& preferredOptions() const { return preferred_; }
     // Runs on `backend` (null backend, or PortAudio built by the caller).
     bool start(std::unique_ptr<AudioBackend> backend, unsigned framesPerBuffer = 128,
                AudioError* error = nullptr);
     // Runs on the null backend, timed by the main loop's clock.
     void startNull();
     // Starts if not running: QUELLIO_AUDIO_BACKEND=null picks the null
-    // backend; otherwise the environment's device, then the system default,
+    // backend; otherwise the preferred options, then the system default,
     // then the null backend, so that a machine without sound still runs.
     void startIfNeeded();
     // Closes the stream; voices still playing end as stopped.
@@ -72,6 +96,15 @@ public:
 
     bool isRunning() const;
     std::string outputName() const;
+    // Whether it plays through the sound server.
+    bool usesSoundServer() const;
+    // Effects' volume on the stream and monitor outputs (sound server only).
+    void setOutputVolumes(float stream, float monitor);
+    // The output latency the backend asks for, in seconds (0 if unknown).
+    double requestedLatency() const;
+    // Told on the main loop when an output lost its device: whether it was
+    // the monitor, and the device it plays on now (empty: none).
+    void setRouteLostHandler(std::function<void(bool monitor, const std::string& nowOn)> handler);
     double sampleRate() const { return sampleRate_; }
     RunLoop& mainLoop() const { return loop_; }
 
@@ -120,6 +153,8 @@ private:
 
     RunLoop& loop_;
     const double sampleRate_;
+    AudioEngineOptions preferred_ = AudioEngineOptions::fromEnvironment();
+    std::function<void(bool, const std::string&)> routeLost_;
     std::shared_ptr<SoundCache> cache_;
     RenderHook hook_;
 

@@ -38,6 +38,19 @@ public:
         return n;
     }
 
+    // Consumer: drops up to `count` of the oldest samples.
+    size_t discard(size_t count) noexcept {
+        const size_t head = head_.load(std::memory_order_relaxed);
+        const size_t n = std::min(count, tail_.load(std::memory_order_acquire) - head);
+        head_.store(head + n, std::memory_order_release);
+        return n;
+    }
+
+    // Consumer: how many samples are ready to read.
+    size_t available() const noexcept {
+        return tail_.load(std::memory_order_acquire) - head_.load(std::memory_order_relaxed);
+    }
+
     size_t capacity() const { return buffer_.size(); }
 
 private:

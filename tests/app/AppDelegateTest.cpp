@@ -1,3 +1,5 @@
+#include <QCheckBox>
+#include <QLabel>
 #include <QTest>
 #include <algorithm>
 #include <mutex>
@@ -15,6 +17,7 @@
 #include "ui/mine/QELMySoundEffectsViewController.h"
 #include "ui/platform/Animation.h"
 #include "ui/platform/Palette.h"
+#include "ui/settings/QELSettingsViewController.h"
 #include "ui/utils/QELNavigationAlert.h"
 #include "ui/utils/QELNavigationController.h"
 
@@ -244,3 +247,20 @@ TEST_F(AppDelegateTest, LaunchBeginsOneAnalyticsSessionAndDescribesTheHost) {
 }
 
 }  // namespace
+
+TEST_F(AppDelegateTest, TheBoardsGearOpensTheSettingsWhichSayWhatTheVirtualMicrophoneNeeds) {
+    auto* board = dynamic_cast<QELNavigationController*>(tabs->selectedViewController());
+    ASSERT_TRUE(board);
+    Button* gear = board->navigationBar()->rightButton();
+    ASSERT_TRUE(gear->isVisibleTo(board->navigationBar()));
+    QTest::mouseClick(gear, Qt::LeftButton, {}, gear->rect().center());
+    drain();
+    auto* settings = dynamic_cast<QELSettingsViewController*>(board->topViewController());
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(board->navigationBar()->title(), "设置");
+    // The null output of the tests: no sound server, so no virtual microphone.
+    EXPECT_FALSE(settings->routingSwitch()->isEnabled());
+    EXPECT_TRUE(settings->noteLabel()->text().contains("PipeWire 或 PulseAudio"));
+    EXPECT_TRUE(delegate->window()->grab().save(
+        QString::fromStdString(uitest::outputDir() + "/app_settings.png")));
+}

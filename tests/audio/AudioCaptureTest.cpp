@@ -20,7 +20,7 @@ TEST(AlsaFileCapture, RecordsTheDevicesInputIntoA16BitWav) {
     platform::RunLoop loop;
     platform::AudioEngine engine(loop);
     platform::AudioError error;
-    ASSERT_TRUE(engine.start(platform::AudioEngineOptions{}, &error)) << error.message;
+    ASSERT_TRUE(engine.start(platform::AudioEngineOptions::portAudio(), &error)) << error.message;
     EXPECT_EQ(platform::AudioSession(engine).recordPermission(),
               platform::AudioSession::RecordPermission::Granted);
 

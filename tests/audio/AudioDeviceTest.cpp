@@ -20,9 +20,10 @@ class AlsaFileDevice : public ::testing::Test {
 protected:
     void SetUp() override {
         output = dir.file("out.raw");
-        const std::string config = testsupport::writeAlsaFileDevice(
-            dir, output, {},
-            "pcm.quellio_virtual {\n    type null\n    hint.description \"Quellio virtual cable\"\n}\n");
+        const std::string config =
+            testsupport::writeAlsaFileDevice(dir, output, {},
+                                             "pcm.quellio_virtual {\n    type null\n    "
+                                             "hint.description \"Quellio virtual cable\"\n}\n");
         ::setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
         ::setenv("JACK_NO_START_SERVER", "1", 1);
     }
@@ -50,7 +51,7 @@ TEST_F(AlsaFileDevice, PlaysTheFilesSamplesOutOfTheDevice) {
     platform::RunLoop loop;
     platform::AudioEngine engine(loop);
     platform::AudioError error;
-    ASSERT_TRUE(engine.start(platform::AudioEngineOptions{}, &error)) << error.message;
+    ASSERT_TRUE(engine.start(platform::AudioEngineOptions::portAudio(), &error)) << error.message;
     EXPECT_EQ(engine.outputName(), "ALSA/default");
 
     auto player = platform::AudioPlayer::create(engine, sound, &error);

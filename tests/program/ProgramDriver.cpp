@@ -25,6 +25,7 @@
 #include "core/catalogue/QELSoundEffect.h"
 #include "core/collection/QELMySoundEffectsViewModel.h"
 #include "core/playback/QELSoundEffectListViewModel.h"
+#include "core/settings/QELAudioRouting.h"
 #include "foundation/RunLoop.h"
 #include "support/CollectorProcess.h"
 #include "ui/board/QELSoundEffectCollectionViewCell.h"
@@ -244,6 +245,38 @@ public:
         }
     }
 
+    // Through the sound server with the stored routing: the virtual
+    // microphone appears; "route" then plays a board effect to its end once
+    // something records the microphone, and quits.
+    void route(bool play) {
+        step("wait for the virtual microphone");
+        until(
+            [] {
+                return QELAudioRouting::shared().virtualMicrophoneActive() &&
+                       AudioEngine::shared().usesSoundServer();
+            },
+            "the virtual microphone");
+        step("routed");
+        if (!play) return;
+        step("wait for a recorder");
+        until(
+            [] {
+                std::string out;
+                testsupport::run("pactl list short source-outputs", &out);
+                return !out.empty();
+            },
+            "a recorder on the virtual microphone");
+        auto& board = tabs().soundEffectListViewController();
+        until([&] { return board.collectionView()->numberOfItemsInSection(0) > 0; },
+              "the board's catalogue");
+        std::cout << "played: "
+                  << board.viewModel()->dataProvider()->objectAtIndexPath({0, 0})->resourcePath()
+                  << std::endl;
+        tapItem(board.collectionView(), {0, 0});
+        require(board.viewModel()->playingIndexPath() == IndexPath{0, 0}, "the effect plays");
+        until([&] { return !board.viewModel()->playingIndexPath(); }, "the effect's end");
+    }
+
     // Until the collector holds an upload with a session: the one the first
     // run ended when it quit.
     void second(const std::string& collectorDb) {
@@ -289,12 +322,15 @@ int driveProgram(int argc, char** argv, const std::string& phase, const std::str
     static TallyRuntime* analytics = new TallyRuntime(environment);
     analytics->setPipeline(std::make_shared<TallyDataPipeline>(*analytics));
     TallyRuntime::Scope analyticsScope(*analytics);
-    auto backend = std::make_unique<NullAudioBackend>(RunLoop::main());
-    std::vector<float> tone(44100 * 10);
-    for (size_t i = 0; i < tone.size(); ++i)
-        tone[i] = 0.3f * static_cast<float>(std::sin(2 * M_PI * 440 * double(i) / 44100));
-    backend->setInputSignal(std::move(tone));
-    AudioEngine::shared().start(std::move(backend));
+    const bool soundServer = phase == "route" || phase == "hold";
+    if (!soundServer) {
+        auto backend = std::make_unique<NullAudioBackend>(RunLoop::main());
+        std::vector<float> tone(44100 * 10);
+        for (size_t i = 0; i < tone.size(); ++i)
+            tone[i] = 0.3f * static_cast<float>(std::sin(2 * M_PI * 440 * double(i) / 44100));
+        backend->setInputSignal(std::move(tone));
+        AudioEngine::shared().start(std::move(backend));
+    }
 
     QELAppDelegate delegate;
     delegate.didFinishLaunching(application);
@@ -311,6 +347,11 @@ int driveProgram(int argc, char** argv, const std::string& phase, const std::str
                 script.second(collectorDb);
             } else if (phase == "share") {
                 script.share();
+            } else if (phase == "hold") {
+                script.route(false);
+                return;  // runs until it is killed
+            } else if (phase == "route") {
+                script.route(true);
             } else {
                 throw StepFailed{"unknown phase " + phase};
             }

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -14,11 +16,13 @@
 #include <thread>
 
 #include "core/catalogue/QELSoundEffect.h"
+#include "core/settings/QELAudioSettings.h"
 #include "foundation/Files.h"
 #include "foundation/KeyedArchive.h"
 #include "foundation/PropertyList.h"
 #include "program/ProgramDriver.h"
 #include "support/CollectorProcess.h"
+#include "support/PulseServer.h"
 #include "support/TestSupport.h"
 
 using nlohmann::json;
@@ -159,6 +163,104 @@ TEST(ProgramTest, TheProgramAndTheCommandLineShareOneCollection) {
         for (const char* who : {"e", "p"})
             EXPECT_EQ(std::ranges::count(names, who + std::to_string(i)), 1) << who << i;
     for (const auto& file : leftovers) EXPECT_FALSE(fs::exists(file)) << file;
+}
+
+// Mono float32 at 44.1 kHz from `source`, `frames` long, recorded by
+// parecord in the background; ends by itself.
+class Recording {
+public:
+    Recording(const std::string& source, const std::string& path, size_t frames)
+        : path_(path),
+          process_({"/bin/sh", "-c",
+                    "parecord --raw --format=float32le --channels=1 --rate=44100 "
+                    "--latency-msec=5 -d " +
+                        source + " | head -c " + std::to_string(frames * 4) + " > '" + path +
+                        "'"}) {}
+    std::vector<float> samples() {
+        process_.waitForExit(std::chrono::seconds(30));
+        std::string raw;
+        testsupport::run("cat '" + path_ + "'", &raw);
+        std::vector<float> out(raw.size() / 4);
+        std::memcpy(out.data(), raw.data(), out.size() * 4);
+        return out;
+    }
+
+private:
+    std::string path_;
+    ChildProcess process_;
+};
+
+// Whether `sound` is in `recording` (normalised correlation over its first
+// half second, near where the recording's sound starts).
+double correlation(const std::vector<float>& recording, const std::vector<float>& sound) {
+    auto onset = [](const std::vector<float>& s) {
+        size_t i = 0;
+        while (i < s.size() && std::fabs(s[i]) < 0.02f) ++i;
+        return static_cast<long>(i);
+    };
+    const long n = std::min<long>(22050, static_cast<long>(sound.size()));
+    double best = 0;
+    const long guess = onset(recording) - onset(sound);
+    for (long lag = guess - 2048; lag <= guess + 2048; ++lag) {
+        if (lag + n > static_cast<long>(recording.size())) break;
+        double dot = 0, a = 0, b = 0;
+        // The recording may have begun a moment after the sound did.
+        for (long i = std::max(0L, -lag); i < n; ++i) {
+            dot += double(recording[lag + i]) * sound[i];
+            a += double(recording[lag + i]) * recording[lag + i];
+            b += double(sound[i]) * sound[i];
+        }
+        if (a > 0 && b > 0) best = std::max(best, dot / std::sqrt(a * b));
+    }
+    return best;
+}
+
+// With the virtual microphone switched on, a board effect tapped in the
+// program is heard by another program recording "Quellio 虚拟麦克风", and
+// nothing of ours stays in the sound server, whether the program is killed
+// or quits.
+TEST(ProgramTest, ATappedEffectReachesTheVirtualMicrophoneAndNothingIsLeftBehind) {
+    testsupport::TempDir dir;
+    testsupport::PulseServer server;
+    ASSERT_TRUE(server.ready());
+    const std::string home = dir.file("home");
+    {
+        platform::UserDefaults defaults(home + "/Library/Preferences/com.zentrik.quellio.plist");
+        QELAudioSettings settings(defaults);
+        settings.setRoutingEnabled(true);
+        settings.setMonitorOutput("speakers");
+    }
+    // Large blocks: a busy test machine must not drop out.
+    const std::vector<std::string> env = {"QUELLIO_HOME=" + home, "QT_QPA_PLATFORM=offscreen",
+                                          "QUELLIO_BUFFER_FRAMES=1024"};
+
+    {
+        ChildProcess killed({self(), "--drive", "hold"}, env);
+        ASSERT_FALSE(killed.waitForLine("step: routed", std::chrono::seconds(60)).empty());
+        EXPECT_EQ(testsupport::PulseServer::ourModules(), 2);
+        killed.kill(SIGKILL);
+    }
+    EXPECT_EQ(testsupport::PulseServer::ourModules(), 2) << "a killed run cannot clean up";
+
+    ChildProcess driver({self(), "--drive", "route"}, env);
+    ASSERT_FALSE(driver.waitForLine("step: routed", std::chrono::seconds(60)).empty());
+    EXPECT_EQ(testsupport::PulseServer::ourModules(), 2) << "the killed run's pair is gone";
+    Recording mic("quellio_mic", dir.file("mic.raw"), 3 * 44100);
+    const std::string played = driver.waitForLine("played: ", std::chrono::seconds(60));
+    ASSERT_FALSE(played.empty());
+    std::string steps;
+    const int status = driver.waitForExit(std::chrono::seconds(60), &steps);
+    ASSERT_TRUE(status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0) << steps;
+    EXPECT_EQ(testsupport::PulseServer::ourModules(), 0);
+    EXPECT_EQ(server.pactl("get-default-source"), "speakers.monitor\n");
+
+    std::string raw;
+    ASSERT_EQ(testsupport::run(
+                  "sox '" + played.substr(8) + "' -r 44100 -c 1 -t f32 -e floating-point -", &raw),
+              0);
+    std::vector<float> sound(raw.size() / 4);
+    std::memcpy(sound.data(), raw.data(), sound.size() * 4);
+    EXPECT_GT(correlation(mic.samples(), sound), 0.95);
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ TEST_F(MakerEndToEndTest, RecordsFromTheDeviceRendersAVariantAndSavesIt) {
     // an engine of the test's own on the device.
     AudioEngine engine(RunLoop::main());
     AudioError error;
-    ASSERT_TRUE(engine.start(AudioEngineOptions{}, &error)) << error.message;
+    ASSERT_TRUE(engine.start(AudioEngineOptions::portAudio(), &error)) << error.message;
     {
         makerui::MakerScreen s(engine, AudioSession(engine).recordPermission());
         ASSERT_TRUE(s.view().recordButton()->isEnabled()) << "the device has an input";

@@ -20,12 +20,15 @@
 #include "audio/AudioDevices.h"
 #include "audio/AudioEngine.h"
 #include "audio/AudioRecorder.h"
+#include "audio/PulseConnection.h"
+#include "audio/VirtualDevices.h"
 #include "core/catalogue/QELSoundEffectCategory.h"
 #include "core/catalogue/QELSoundEffectResourceBundle.h"
 #include "core/collection/QELMySoundEffectStorage.h"
 #include "core/maker/QELSoundEffectEditType.h"
 #include "core/maker/QELSoundEffectEditor.h"
 #include "core/playback/QELSoundEffectListViewModel.h"
+#include "core/settings/QELAudioSettings.h"
 #include "foundation/DebugLog.h"
 #include "foundation/Files.h"
 #include "foundation/TerminationSignals.h"
@@ -46,7 +49,9 @@ int usage() {
         "  collection remove ROW               remove the entry at ROW from the collection\n"
         "  play CATEGORY TITLE [--device NAME] [--bundle DIR]\n"
         "                                      play a built-in sound effect to its end\n"
-        "  devices                             list audio output and input devices\n"
+        "  devices                             list the sound server's and PortAudio's devices\n"
+        "  route status|on|off                 show the stored audio routing, or switch the\n"
+        "                                      virtual microphone on or off at the next start\n"
         "  render VOICE IN OUT                 render IN (44.1 kHz mono WAV) through VOICE\n"
         "                                      (Uncle, Loli, Fast, Slow, Origin) into OUT\n"
         "  record SECONDS OUT [--device NAME]  record from the microphone into OUT (WAV)\n"
@@ -556,8 +561,39 @@ int record(Args args) {
     return 0;
 }
 
+// What the stored settings name, beside a device of the sound server.
+std::string roles(const QELAudioSettings& settings, const std::string& name, bool output) {
+    std::string r;
+    if (output && settings.streamOutput() == name) r += " [stream]";
+    if (output && settings.monitorOutput() == name) r += " [monitor]";
+    if (!output && settings.mixedMicrophone() == name) r += " [mixed in]";
+    if (!output && settings.makerInput() == name) r += " [maker]";
+    return r;
+}
+
 int devices(Args args) {
     if (!args.empty()) return usage();
+    QELAudioSettings settings;
+    platform::AudioError serverError;
+    if (auto server = platform::PulseConnection::connect("quellio-cli", &serverError)) {
+        if (const auto list = server->devices(&serverError)) {
+            std::cout << "sound server outputs:\n";
+            for (const auto& d : list->outputs) {
+                std::cout << (d.name == list->defaultOutput ? "* " : "  ") << d.name << "\t"
+                          << d.description << roles(settings, d.name, true) << '\n';
+            }
+            std::cout << "sound server inputs:\n";
+            for (const auto& d : list->inputs) {
+                if (d.isMonitor) continue;
+                std::cout << (d.name == list->defaultInput ? "> " : "  ") << d.name << "\t"
+                          << d.description << roles(settings, d.name, false) << '\n';
+            }
+        }
+    } else {
+        std::cout << "no sound server (" << serverError.message
+                  << "): the virtual microphone needs PipeWire or PulseAudio\n";
+    }
+    std::cout << "PortAudio devices:\n";
     platform::AudioError error;
     const auto list = platform::listAudioDevices(&error);
     if (!error.message.empty()) {
@@ -575,6 +611,53 @@ int devices(Args args) {
     return 0;
 }
 
+std::string percent(float v) {
+    return std::to_string(static_cast<int>(std::lround(v * 100))) + "%";
+}
+
+std::string deviceOrElse(const std::string& name, const char* otherwise) {
+    return name.empty() ? otherwise : name;
+}
+
+// The stored settings; a running program reads them at its next start.
+int route(Args args) {
+    if (args.size() != 1) return usage();
+    QELAudioSettings settings;
+    if (args[0] == "on" || args[0] == "off") {
+        settings.setRoutingEnabled(args[0] == "on");
+        if (!platform::UserDefaults::standard().synchronize()) {
+            std::fprintf(stderr, "quellio-cli: cannot write the settings\n");
+            return 1;
+        }
+        std::cout << "virtual microphone " << args[0] << " (from the program's next start)\n";
+        return 0;
+    }
+    if (args[0] != "status") return usage();
+    std::cout << "virtual microphone: " << (settings.routingEnabled() ? "on" : "off") << '\n'
+              << "stream output: "
+              << (settings.routingEnabled() ? platform::VirtualDevices::kEffectsSink
+                                            : deviceOrElse(settings.streamOutput(), "default"))
+              << " at " << percent(settings.streamVolume()) << '\n'
+              << "monitor output: " << deviceOrElse(settings.monitorOutput(), "none") << " at "
+              << percent(settings.monitorVolume()) << '\n'
+              << "mixed microphone: " << deviceOrElse(settings.mixedMicrophone(), "none") << " at "
+              << percent(settings.microphoneVolume()) << '\n'
+              << "maker input: " << deviceOrElse(settings.makerInput(), "default") << '\n';
+    platform::AudioError error;
+    auto server = platform::PulseConnection::connect("quellio-cli", &error);
+    const auto list = server ? server->devices(&error) : std::nullopt;
+    if (!list) {
+        std::cout << "sound server: none (" << error.message << ")\n";
+        return 0;
+    }
+    const bool present = std::any_of(list->inputs.begin(), list->inputs.end(), [](const auto& d) {
+        return d.name == platform::VirtualDevices::kMicrophoneSource;
+    });
+    std::cout << "sound server: " << platform::VirtualDevices::kMicrophoneSource
+              << (present ? " present" : " absent") << '\n';
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -582,6 +665,7 @@ int main(int argc, char** argv) {
     const std::map<std::string, std::function<int(Args)>> commands = {
         {"catalogue", catalogue}, {"collection", collection}, {"play", play},
         {"devices", devices},     {"render", render},         {"record", record},
+        {"route", route},
     };
     const std::string name = argv[1];
     if (name == "-h" || name == "--help" || name == "help") {

@@ -1,0 +1,219 @@
+#include "ui/settings/QELSettingsViewController.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QScrollArea>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include "audio/VirtualDevices.h"
+#include "core/settings/QELAudioRouting.h"
+#include "ui/platform/NavigationController.h"
+#include "ui/platform/Palette.h"
+#include "ui/platform/View.h"
+
+using namespace platform;
+
+namespace {
+
+constexpr int kVolumeSteps = 100;
+
+QString text(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+QSlider* volumeSlider(float value) {
+    auto* slider = new QSlider(Qt::Horizontal);
+    slider->setRange(0, kVolumeSteps);
+    slider->setValue(static_cast<int>(value * kVolumeSteps + 0.5f));
+    // One change when the user lets go, not one per pixel dragged.
+    slider->setTracking(false);
+    return slider;
+}
+
+// Fills `box` with `first` (no device) and `devices`, selecting `chosen`; a
+// chosen device that is not there stays visible as such, so the choice is
+// neither lost nor silently changed.
+void fill(QComboBox* box, const QString& first, const std::vector<SoundServerDevice>& devices,
+          const std::string& chosen, bool skipOurs) {
+    box->clear();
+    box->addItem(first, QString());
+    for (const SoundServerDevice& d : devices) {
+        if (skipOurs && d.isOurs) continue;
+        box->addItem(text(d.description), text(d.name));
+    }
+    int index = box->findData(text(chosen));
+    if (index < 0) {
+        box->addItem(text(chosen) + QStringLiteral("（不在）"), text(chosen));
+        index = box->count() - 1;
+    }
+    box->setCurrentIndex(index);
+}
+
+std::string chosen(const QComboBox* box) {
+    return box->currentData().toString().toStdString();
+}
+
+}  // namespace
+
+QELSettingsViewController::QELSettingsViewController(QELAudioRouting& routing)
+    : routing_(routing), settings_(routing.settings()) {
+    setTitle(QStringLiteral("设置"));
+    navigationItem().leftBarButtonItem = std::make_shared<BarButtonItem>(
+        BarButtonItem{QStringLiteral("返回"), {}, [this] {
+                          if (NavigationController* nav = navigationController()) {
+                              nav->popViewController(true);
+                          }
+                      }});
+}
+
+QELSettingsViewController::~QELSettingsViewController() {
+    routing_.setDevicesChangedHandler({});
+}
+
+void QELSettingsViewController::loadView() {
+    auto* root = new View();
+    root->setBackgroundColor(Color::c6());
+    root->setStyleSheet(
+        QStringLiteral(
+            "QScrollArea, QScrollArea > QWidget > QWidget#settingsContent { background: %6; }"
+            "QLabel, QCheckBox { color: %1; } QLabel[role=\"section\"] { color: %2; }"
+            "QCheckBox::indicator { width: 16px; height: 16px; border: 1px solid %2;"
+            " border-radius: 3px; background: %3; }"
+            "QCheckBox::indicator:checked { background: %4; border-color: %4; }"
+            "QComboBox { color: %1; background: %3; border: 1px solid %5; border-radius: 4px;"
+            " padding: 3px 8px; }"
+            "QComboBox:disabled, QCheckBox:disabled { color: %2; }"
+            "QComboBox QAbstractItemView { color: %1; background: %3;"
+            " selection-background-color: %4; }")
+            .arg(Color::c2().name(), Color::c3().name(), Color::c5().name(), Color::c9().name(),
+                 Color::c4().name(), Color::c6().name()));
+    auto* scroll = new QScrollArea(root);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto* content = new QWidget();
+    content->setObjectName(QStringLiteral("settingsContent"));
+    sections_ = new QVBoxLayout(content);
+    sections_->setContentsMargins(15, 15, 15, 15);
+    sections_->setSpacing(10);
+    sections_->addStretch(1);
+    scroll->setWidget(content);
+    auto* layout = new QVBoxLayout(root);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll);
+    setView(root);
+
+    note_ = new QLabel();
+    note_->setWordWrap(true);
+    note_->setFont(Font::t2());
+    routingSwitch_ = new QCheckBox(
+        QStringLiteral("虚拟麦克风（%1）").arg(text(VirtualDevices::kMicrophoneDescription)));
+    routingSwitch_->setChecked(settings_.routingEnabled());
+    streamOutput_ = new QComboBox();
+    monitorOutput_ = new QComboBox();
+    microphone_ = new QComboBox();
+    makerInput_ = new QComboBox();
+    streamVolume_ = volumeSlider(settings_.streamVolume());
+    monitorVolume_ = volumeSlider(settings_.monitorVolume());
+    microphoneVolume_ = volumeSlider(settings_.microphoneVolume());
+
+    auto* output = new QWidget();
+    auto* form = new QFormLayout(output);
+    form->addRow(routingSwitch_);
+    form->addRow(QStringLiteral("直播输出"), streamOutput_);
+    form->addRow(QStringLiteral("直播音量"), streamVolume_);
+    form->addRow(QStringLiteral("监听输出"), monitorOutput_);
+    form->addRow(QStringLiteral("监听音量"), monitorVolume_);
+    form->addRow(note_);
+    addSection(QStringLiteral("音效输出"), output);
+
+    auto* mic = new QWidget();
+    form = new QFormLayout(mic);
+    form->addRow(QStringLiteral("混入麦克风"), microphone_);
+    form->addRow(QStringLiteral("麦克风音量"), microphoneVolume_);
+    addSection(QStringLiteral("麦克风"), mic);
+
+    auto* maker = new QWidget();
+    form = new QFormLayout(maker);
+    form->addRow(QStringLiteral("录音输入"), makerInput_);
+    addSection(QStringLiteral("制作"), maker);
+
+    reloadDevices();
+    QObject::connect(routingSwitch_, &QCheckBox::toggled, root, [this] { changed(); });
+    for (QComboBox* box : {streamOutput_, monitorOutput_, microphone_, makerInput_}) {
+        QObject::connect(box, &QComboBox::currentIndexChanged, root, [this] { changed(); });
+    }
+    for (QSlider* slider : {streamVolume_, monitorVolume_, microphoneVolume_}) {
+        QObject::connect(slider, &QSlider::valueChanged, root, [this] { changed(); });
+    }
+    std::weak_ptr<ViewController> weak = weakSelf();
+    routing_.setDevicesChangedHandler([weak] {
+        if (auto self = weak.lock()) static_cast<QELSettingsViewController&>(*self).reloadDevices();
+    });
+}
+
+void QELSettingsViewController::viewWillAppear(bool animated) {
+    ViewController::viewWillAppear(animated);
+    reloadDevices();
+}
+
+void QELSettingsViewController::addSection(const QString& title, QWidget* content) {
+    auto* label = new QLabel(title);
+    label->setProperty("role", "section");
+    label->setFont(Font::t2());
+    // Before the closing stretch.
+    const int at = sections_->count() - 1;
+    sections_->insertWidget(at, label);
+    sections_->insertWidget(at + 1, content);
+}
+
+void QELSettingsViewController::reloadDevices() {
+    if (!note_) return;
+    const QELAudioRouting::DeviceLists lists = routing_.deviceLists();
+    soundServer_ = lists.soundServer;
+    filling_ = true;
+    fill(streamOutput_, QStringLiteral("默认输出"), lists.outputs, settings_.streamOutput(), true);
+    fill(monitorOutput_, QStringLiteral("无"), lists.outputs, settings_.monitorOutput(), true);
+    fill(microphone_, QStringLiteral("无"), lists.inputs, settings_.mixedMicrophone(), true);
+    fill(makerInput_, QStringLiteral("默认输入"), lists.inputs, settings_.makerInput(), false);
+    filling_ = false;
+    QString note;
+    if (!soundServer_) {
+        note = QStringLiteral("虚拟麦克风需要 PipeWire 或 PulseAudio 声音服务。");
+    } else if (!routing_.problem().empty()) {
+        note = text(routing_.problem());
+    } else if (routing_.virtualMicrophoneActive()) {
+        note = QStringLiteral("直播或语音软件选择“%1”作为麦克风即可听到音效。")
+                   .arg(text(VirtualDevices::kMicrophoneDescription));
+    }
+    note_->setText(note);
+    updateEnabled();
+}
+
+void QELSettingsViewController::updateEnabled() {
+    const bool routed = soundServer_ && routingSwitch_->isChecked();
+    routingSwitch_->setEnabled(soundServer_);
+    streamOutput_->setEnabled(!routed);
+    // PortAudio plays on one output only.
+    monitorOutput_->setEnabled(soundServer_);
+    monitorVolume_->setEnabled(soundServer_);
+    streamVolume_->setEnabled(soundServer_);
+    microphone_->setEnabled(routed);
+    microphoneVolume_->setEnabled(routed);
+}
+
+void QELSettingsViewController::changed() {
+    if (filling_) return;
+    settings_.setRoutingEnabled(routingSwitch_->isChecked());
+    settings_.setStreamOutput(chosen(streamOutput_));
+    settings_.setMonitorOutput(chosen(monitorOutput_));
+    settings_.setMixedMicrophone(chosen(microphone_));
+    settings_.setMakerInput(chosen(makerInput_));
+    settings_.setStreamVolume(streamVolume_->value() / float(kVolumeSteps));
+    settings_.setMonitorVolume(monitorVolume_->value() / float(kVolumeSteps));
+    settings_.setMicrophoneVolume(microphoneVolume_->value() / float(kVolumeSteps));
+    routing_.apply();
+    reloadDevices();
+}
