@@ -4,10 +4,14 @@
 #include <QScreen>
 
 #include "analytics/TLANProtocolData.h"
+#include "app/QELDBusService.h"
 #include "app/QELTabBarController.h"
 #include "audio/AudioEngine.h"
 #include "audio/AudioSession.h"
+#include "core/remote/QELRemoteCommands.h"
 #include "core/settings/QELAudioRouting.h"
+#include "ui/board/QELSoundEffectListViewController.h"
+#include "ui/mine/QELMySoundEffectsViewController.h"
 #include "ui/platform/MainLoop.h"
 #include "ui/statistics/QELStatistics.h"
 #include "ui/utils/QELNavigationAlert.h"
@@ -34,6 +38,8 @@ void describeHostToAnalytics(const QApplication& application) {
 QELAppDelegate::QELAppDelegate() = default;
 
 QELAppDelegate::~QELAppDelegate() {
+    busService_.reset();
+    remoteCommands_.reset();
     window_.reset();
     tabBarController_.reset();
     context_.reset();
@@ -67,7 +73,28 @@ bool QELAppDelegate::didFinishLaunching(QApplication& application) {
     tabBarController_ = std::make_shared<QELTabBarController>();
     window_->setRootViewController(tabBarController_);
     window_->show();
+
+    auto& board = tabBarController_->soundEffectListViewController();
+    auto& mine = tabBarController_->mySoundEffectsViewController();
+    remoteCommands_ = std::make_unique<QELRemoteCommands>(board.viewModel(), mine.viewModel());
+    remoteCommands_->setBoardTap([&board](const platform::IndexPath& indexPath,
+                                          platform::AudioError* error) {
+        return board.tapItemAtIndexPath(indexPath, error);
+    });
+    remoteCommands_->setFavoriteTap([&mine](const platform::IndexPath& indexPath,
+                                            platform::AudioError* error) {
+        return mine.tapItemAtIndexPath(indexPath, error);
+    });
+    busService_ = std::make_unique<QELDBusService>(*remoteCommands_, [this] { raiseWindow(); });
     // Launched means active, as on the phone: the analytics session begins.
     platform::postApplicationStateNotifications(context_.get());
     return true;
+}
+
+void QELAppDelegate::raiseWindow() {
+    if (!window_) return;
+    if (window_->isMinimized()) window_->showNormal();
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
 }

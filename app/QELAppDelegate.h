@@ -6,6 +6,8 @@
 #include "ui/platform/ViewController.h"
 
 class QApplication;
+class QELDBusService;
+class QELRemoteCommands;
 class QELTabBarController;
 
 // Starts what the program needs once, then shows the tab bar in the main
@@ -22,6 +24,11 @@ public:
 
     platform::Window* window() const { return window_.get(); }
     QELTabBarController* tabBarController() const { return tabBarController_.get(); }
+    // What comes from outside the window: the session bus, hotkeys.
+    QELRemoteCommands* remoteCommands() const { return remoteCommands_.get(); }
+    QELDBusService* busService() const { return busService_.get(); }
+    // Brings the window to the front, restored if it was minimised.
+    void raiseWindow();
 
 private:
     // Ties the run-loop binding and the notification sources to this
@@ -29,4 +36,6 @@ private:
     std::unique_ptr<QObject> context_;
     std::unique_ptr<platform::Window> window_;
     std::shared_ptr<QELTabBarController> tabBarController_;
+    std::unique_ptr<QELRemoteCommands> remoteCommands_;
+    std::unique_ptr<QELDBusService> busService_;
 };

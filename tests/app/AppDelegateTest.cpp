@@ -9,6 +9,7 @@
 #include "analytics/TallyRuntime.h"
 #include "app/QELAppDelegate.h"
 #include "app/QELTabBarController.h"
+#include "core/remote/QELRemoteCommands.h"
 #include "foundation/Application.h"
 #include "support/TestSupport.h"
 #include "ui/UiTest.h"
@@ -173,4 +174,35 @@ TEST_F(AppDelegateTest, TheBoardsGearOpensTheSettingsWhichSayWhatTheVirtualMicro
     EXPECT_TRUE(settings->noteLabel()->text().contains("PipeWire 或 PulseAudio"));
     EXPECT_TRUE(delegate->window()->grab().save(
         QString::fromStdString(uitest::outputDir() + "/app_settings.png")));
+}
+
+TEST_F(AppDelegateTest, RemotePlaysLightTheItemAndAreCountedAsTapsAre) {
+    QELRemoteCommands* commands = delegate->remoteCommands();
+    ASSERT_TRUE(commands);
+    auto& board = tabs->soundEffectListViewController();
+    auto effect = board.viewModel()->objectAtIndexPath({0, 1});
+    auto playEvents = [&](const char* id) { return std::ranges::count(sink->log, id); };
+
+    EXPECT_TRUE(commands->play(effect->category(), effect->name()));
+    drain();
+    EXPECT_EQ(board.collectionView()->indexPathsForSelectedItems(),
+              std::vector<IndexPath>{IndexPath(0, 1)});
+    EXPECT_EQ(playEvents("event:playSound"), 1);
+    EXPECT_FALSE(commands->play(effect->category(), effect->name()));
+    drain();
+    EXPECT_TRUE(board.collectionView()->indexPathsForSelectedItems().empty());
+    EXPECT_EQ(playEvents("event:playSound"), 1) << "stopping sends nothing";
+
+    // The collection's screen has not been shown yet: it loads to play.
+    auto& mine = tabs->mySoundEffectsViewController();
+    mine.viewModel()->addSoundEffect(effect);
+    EXPECT_TRUE(commands->playFavorite(effect->name()));
+    drain();
+    EXPECT_EQ(playEvents("event:playFavorite"), 1);
+    EXPECT_EQ(mine.collectionView()->indexPathsForSelectedItems().size(), 1u);
+    commands->stop();
+    drain();
+    EXPECT_TRUE(mine.collectionView()->indexPathsForSelectedItems().empty());
+    EXPECT_EQ(commands->playing(), "");
+    mine.viewModel()->removeSoundEffect(mine.viewModel()->storage().soundEffects().back());
 }

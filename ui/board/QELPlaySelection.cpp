@@ -32,7 +32,7 @@ QELPlaySelection::~QELPlaySelection() {
     controller_->setPlayStopped({});
 }
 
-void QELPlaySelection::didTapItemAtIndexPath(const IndexPath& indexPath) {
+bool QELPlaySelection::didTapItemAtIndexPath(const IndexPath& indexPath, AudioError* failure) {
     AudioError error;
     const bool started = controller_->playOrStopAtIndexPath(indexPath, &error);
     if (!error.message.empty()) {
@@ -41,7 +41,14 @@ void QELPlaySelection::didTapItemAtIndexPath(const IndexPath& indexPath) {
 #endif
         // Nothing plays, so nothing may look as if it did.
         if (view_) view_->deselectItemAtIndexPath(indexPath, false);
-        return;
+        if (failure) *failure = error;
+        return false;
     }
     if (started) QELStatisticsSink::shared().event(playEventID_);
+    return started;
+}
+
+bool QELPlaySelection::tapItemAtIndexPath(const IndexPath& indexPath, AudioError* error) {
+    if (view_) view_->selectItemAtIndexPath(indexPath, false);
+    return didTapItemAtIndexPath(indexPath, error);
 }
