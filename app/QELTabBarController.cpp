@@ -1,5 +1,6 @@
 #include "app/QELTabBarController.h"
 
+#include "core/playback/QELSoundEffectPlayer.h"
 #include "core/settings/QELAudioRouting.h"
 #include "ui/board/QELSoundEffectListViewController.h"
 #include "ui/maker/QELSoundEffectMakeViewController.h"
@@ -54,6 +55,11 @@ QELTabBarController::QELTabBarController()
                                         true);
                                 }
                             }});
+    // Stop all: whatever plays, wherever it was started.
+    soundEffectListViewController_->navigationItem().leftBarButtonItem =
+        std::make_shared<BarButtonItem>(BarButtonItem{
+            {}, QStringLiteral("general_ic_stop_normal"),
+            [] { QELSoundEffectPlayer::stopCurrentPlaying(); }});
 }
 
 QELTabBarController::~QELTabBarController() {

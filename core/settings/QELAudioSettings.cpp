@@ -14,6 +14,7 @@ constexpr const char* kMicrophoneVolumeKey = "QELAudioMicrophoneVolume";
 constexpr const char* kStreamVolumeKey = "QELAudioStreamVolume";
 constexpr const char* kMonitorVolumeKey = "QELAudioMonitorVolume";
 constexpr const char* kMakerInputKey = "QELAudioMakerInput";
+constexpr const char* kEffectsVolumeKey = "QELEffectsVolume";
 
 bool contains(const std::vector<platform::SoundServerDevice>& list, const std::string& name) {
     return std::any_of(list.begin(), list.end(), [&](const auto& d) { return d.name == name; });
@@ -51,6 +52,10 @@ void QELAudioSettings::setMicrophoneVolume(float v) {
 float QELAudioSettings::streamVolume() const { return volume(kStreamVolumeKey); }
 void QELAudioSettings::setStreamVolume(float v) {
     set(kStreamVolumeKey, double(std::clamp(v, 0.0f, 1.0f)));
+}
+float QELAudioSettings::effectsVolume() const { return volume(kEffectsVolumeKey); }
+void QELAudioSettings::setEffectsVolume(float v) {
+    set(kEffectsVolumeKey, double(std::clamp(v, 0.0f, 1.0f)));
 }
 float QELAudioSettings::monitorVolume() const { return volume(kMonitorVolumeKey); }
 void QELAudioSettings::setMonitorVolume(float v) {

@@ -200,7 +200,11 @@ TEST_F(AppDelegateTest, RemotePlaysLightTheItemAndAreCountedAsTapsAre) {
     drain();
     EXPECT_EQ(playEvents("event:playFavorite"), 1);
     EXPECT_EQ(mine.collectionView()->indexPathsForSelectedItems().size(), 1u);
-    commands->stop();
+    // The board's stop-all button stops it from the other tab.
+    auto* boardNav = static_cast<QELNavigationController*>(tabs->viewControllers()[0].get());
+    Button* stopAll = boardNav->navigationBar()->leftButton();
+    ASSERT_TRUE(stopAll->isVisibleTo(boardNav->navigationBar()));
+    QTest::mouseClick(stopAll, Qt::LeftButton, {}, stopAll->rect().center());
     drain();
     EXPECT_TRUE(mine.collectionView()->indexPathsForSelectedItems().empty());
     EXPECT_EQ(commands->playing(), "");
