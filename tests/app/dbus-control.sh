@@ -2,9 +2,10 @@
 # The running program driven over a private session bus by gdbus, a client
 # of its own: play, list, read and follow Playing, refusals, stop, a second
 # start that raises the first, and a start without any bus.
-# Run as: dbus-run-session -- dbus-control.sh QUELLIO WORKDIR
+# The command line goes through the running program when there is one.
+# Run as: dbus-run-session -- dbus-control.sh QUELLIO QUELLIO-CLI WORKDIR
 set -uo pipefail
-quellio=$1 work=$2
+quellio=$1 cli=$2 work=$3
 rm -rf "$work" && mkdir -p "$work"
 export QT_QPA_PLATFORM=offscreen QUELLIO_AUDIO_BACKEND=null QUELLIO_HOME=$work/home
 failures=0
@@ -46,6 +47,18 @@ expect "Playing" "(<'节奏氛围/雷声'>,)" "$(playing)"
 expect "Stop" "()" "$(call com.zentrik.Quellio.Stop)"
 expect "Playing after Stop" "(<''>,)" "$(playing)"
 
+# The command line plays in the program, which lights and counts it.
+expect "cli list" "$(printf '欢呼掌声\t掌声')" "$("$cli" list | head -1)"
+expect "cli play" "playing 节奏氛围/击鼓 in the running program" "$("$cli" play 节奏氛围 击鼓)"
+expect "Playing after cli play" "(<'节奏氛围/击鼓'>,)" "$(playing)"
+"$cli" stop
+expect "Playing after cli stop" "(<''>,)" "$(playing)"
+case "$("$cli" play 节奏氛围 没有 2>&1; echo "rc=$?")" in
+    *NoSuchEffect*rc=1) ;; *) fail "the cli does not report a refusal";; esac
+# Without a bus it lists the catalogue itself.
+expect "cli list without a bus" "$(printf '欢呼掌声\t掌声')" \
+    "$(DBUS_SESSION_BUS_ADDRESS=unix:path=$work/no-bus "$cli" list | head -1)"
+
 # A second start asks the first to come forward and leaves it running.
 timeout 30 "$quellio" >"$work/second.log" 2>&1
 expect "second start's exit status" 0 $?
@@ -56,10 +69,10 @@ expect "the first still answers" "(<''>,)" "$(playing)"
 # once the bus delivered a later call to the program.
 for _ in $(seq 50); do
     grep -q "'Playing': <'节奏氛围/雷声'>" "$work/monitor.log" &&
-        [ "$(grep -c "PropertiesChanged ('com.zentrik.Quellio', {'Playing'" "$work/monitor.log")" -ge 4 ] && break
+        [ "$(grep -c "PropertiesChanged ('com.zentrik.Quellio', {'Playing'" "$work/monitor.log")" -ge 6 ] && break
     sleep 0.1
 done
-expect "PropertiesChanged signals" 4 \
+expect "PropertiesChanged signals" 6 \
     "$(grep -c "PropertiesChanged ('com.zentrik.Quellio', {'Playing'" "$work/monitor.log")"
 
 # Without a session bus the program runs all the same (until stopped here).

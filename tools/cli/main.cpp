@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "RunningProgram.h"
 #include "audio/AudioAssetReader.h"
 #include "audio/AudioDevices.h"
 #include "audio/AudioEngine.h"
@@ -47,7 +48,13 @@ int usage() {
         "                                      add a built-in sound effect to the collection\n"
         "  collection remove ROW               remove the entry at ROW from the collection\n"
         "  play CATEGORY TITLE [--device NAME] [--bundle DIR]\n"
-        "                                      play a built-in sound effect to its end\n"
+        "                                      play a built-in sound effect: in the running\n"
+        "                                      program when there is one (a second play\n"
+        "                                      stops it), else here to its end\n"
+        "  play --favorite TITLE               play a favourite in the running program\n"
+        "  stop                                stop what the running program plays\n"
+        "  list                                the board (category, title), from the running\n"
+        "                                      program or the catalogue\n"
         "  devices                             list the sound server's and PortAudio's devices\n"
         "  route status|on|off                 show the stored audio routing, or switch the\n"
         "                                      virtual microphone on or off at the next start\n"
@@ -252,11 +259,43 @@ int collection(Args args) {
     return rc == 0 && failed ? 1 : rc;
 }
 
+// Tells what the running program answered; 1 on a refusal.
+int answered(const std::optional<bool>& started, const std::string& what,
+             const std::string& error) {
+    if (!started) {
+        std::fprintf(stderr, "quellio-cli: %s\n", error.c_str());
+        return 1;
+    }
+    std::cout << (*started ? "playing " : "stopped ") << what << " in the running program\n";
+    return 0;
+}
+
 int play(Args args) {
     std::string bundleDir;
+    std::string favorite;
     std::string device = platform::AudioEngineOptions::fromEnvironment().outputDevice;
-    if (!takeOption(args, "--bundle", bundleDir) || !takeOption(args, "--device", device)) return 2;
-    if (args.size() != 2) return usage();
+    const bool deviceGiven = std::find(args.begin(), args.end(), "--device") != args.end();
+    if (!takeOption(args, "--bundle", bundleDir) || !takeOption(args, "--device", device) ||
+        !takeOption(args, "--favorite", favorite))
+        return 2;
+    if (favorite.empty() ? args.size() != 2 : !args.empty()) return usage();
+    // Another bundle or a device of its own plays here; otherwise the
+    // running program plays it, lit on its board, one sound at a time.
+    if (bundleDir.empty() && !deviceGiven) {
+        RunningProgram program;
+        std::string error;
+        if (program.reachable()) {
+            if (!favorite.empty())
+                return answered(program.playFavorite(favorite, error), favorite, error);
+            return answered(program.play(args[0], args[1], error), args[0] + "/" + args[1],
+                            error);
+        }
+        std::fputs("quellio-cli: no running program is reachable; playing here\n", stderr);
+    }
+    if (!favorite.empty()) {
+        std::fputs("quellio-cli: no running program is reachable to play a favourite\n", stderr);
+        return 1;
+    }
     if (!selectBundle(bundleDir)) return 1;
 
     QELSoundEffectListViewModel board;
@@ -304,6 +343,45 @@ int play(Args args) {
         return 1;
     }
     platform::AudioEngine::shared().stop();  // lets the last buffers play out
+    return 0;
+}
+
+int stop(Args args) {
+    if (!args.empty()) return usage();
+    RunningProgram program;
+    std::string error;
+    if (!program.reachable()) {
+        std::cout << "no running program is reachable: nothing plays\n";
+        return 0;
+    }
+    if (!program.stop(error)) {
+        std::fprintf(stderr, "quellio-cli: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int list(Args args) {
+    if (!args.empty()) return usage();
+    RunningProgram program;
+    std::string error;
+    std::vector<std::pair<std::string, std::string>> items;
+    if (program.reachable()) {
+        auto answer = program.list(error);
+        if (!answer) {
+            std::fprintf(stderr, "quellio-cli: %s\n", error.c_str());
+            return 1;
+        }
+        items = std::move(*answer);
+    } else {
+        const auto provider = QELSoundEffectListViewModel().dataProvider();
+        for (int64_t section = 0; section < provider->numberOfSections(); ++section)
+            for (int64_t row = 0; row < provider->numberOfItemsInSection(section); ++row) {
+                auto effect = provider->objectAtIndexPath({section, row});
+                items.emplace_back(effect->category(), effect->name());
+            }
+    }
+    for (const auto& [category, title] : items) std::cout << category << '\t' << title << '\n';
     return 0;
 }
 
@@ -626,7 +704,7 @@ int main(int argc, char** argv) {
     const std::map<std::string, std::function<int(Args)>> commands = {
         {"catalogue", catalogue}, {"collection", collection}, {"play", play},
         {"devices", devices},     {"render", render},         {"record", record},
-        {"route", route},
+        {"route", route},         {"stop", stop},             {"list", list},
     };
     const std::string name = argv[1];
     if (name == "-h" || name == "--help" || name == "help") {
