@@ -7,6 +7,7 @@
 
 #include "audio/AudioEngine.h"
 #include "audio/AudioTestFiles.h"
+#include "core/remote/QELHotkeys.h"
 #include "core/remote/QELRemoteCommands.h"
 #include "foundation/RunLoop.h"
 #include "support/TestSupport.h"
@@ -145,4 +146,20 @@ TEST_F(RemoteCommandsTest, BadArgumentsAreRefusedWithAReasonAndPlayNothing) {
     EXPECT_STREQ(error.name(), "PlaybackFailed");
     EXPECT_EQ(commands.playing(), "");
     EXPECT_TRUE(changes.empty());
+}
+
+TEST_F(RemoteCommandsTest, HotkeysFireThroughTheCommandsAndOneWhoseFavouriteWentIsRefused) {
+    using Action = QELHotkey::Action;
+    const auto combo = *QELKeyCombo::parse("ctrl+alt+1");
+    EXPECT_TRUE(QELHotkeys::fire({combo, Action::Play, "搞笑", "笑声"}, commands));
+    EXPECT_TRUE(QELHotkeys::fire({combo, Action::StopAll, "", ""}, commands));
+    EXPECT_EQ(commands.playing(), "");
+    const QELHotkey mine{combo, Action::PlayFavorite, "", "我的"};
+    EXPECT_TRUE(QELHotkeys::fire(mine, commands));
+    EXPECT_EQ(commands.playing(), "UserCustom/我的");
+    commands.stop();
+    favorites->removeSoundEffect(storage.soundEffects().front());
+    QELRemoteError error;
+    EXPECT_FALSE(QELHotkeys::fire(mine, commands, &error));
+    EXPECT_EQ(error.code, Code::NoSuchEffect);
 }
