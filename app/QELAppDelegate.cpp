@@ -8,7 +8,9 @@
 #include "app/QELTabBarController.h"
 #include "audio/AudioEngine.h"
 #include "audio/AudioSession.h"
+#include "core/remote/QELHotkeys.h"
 #include "core/remote/QELRemoteCommands.h"
+#include "ui/hotkeys/QELGlobalHotkeys.h"
 #include "core/settings/QELAudioRouting.h"
 #include "ui/board/QELSoundEffectListViewController.h"
 #include "ui/mine/QELMySoundEffectsViewController.h"
@@ -39,6 +41,7 @@ QELAppDelegate::QELAppDelegate() = default;
 
 QELAppDelegate::~QELAppDelegate() {
     busService_.reset();
+    globalHotkeys_.reset();
     remoteCommands_.reset();
     window_.reset();
     tabBarController_.reset();
@@ -86,6 +89,14 @@ bool QELAppDelegate::didFinishLaunching(QApplication& application) {
         return mine.tapItemAtIndexPath(indexPath, error);
     });
     busService_ = std::make_unique<QELDBusService>(*remoteCommands_, [this] { raiseWindow(); });
+    globalHotkeys_ = std::make_unique<QELGlobalHotkeys>([this](const QELHotkey& hotkey) {
+        QELHotkeys::fire(hotkey, *remoteCommands_);
+    });
+    busService_->setGlobalHotkeys(globalHotkeys_.get());
+    for (const QELKeyCombo& combo : globalHotkeys_->setHotkeys(QELHotkeys().all())) {
+        QELNavigationAlertManager::showAlert(QELNavigationAlert(
+            QStringLiteral("快捷键 %1 已被其他程序占用").arg(QString::fromStdString(combo.text()))));
+    }
     // Launched means active, as on the phone: the analytics session begins.
     platform::postApplicationStateNotifications(context_.get());
     return true;

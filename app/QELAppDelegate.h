@@ -7,6 +7,7 @@
 
 class QApplication;
 class QELDBusService;
+class QELGlobalHotkeys;
 class QELRemoteCommands;
 class QELTabBarController;
 
@@ -27,6 +28,7 @@ public:
     // What comes from outside the window: the session bus, hotkeys.
     QELRemoteCommands* remoteCommands() const { return remoteCommands_.get(); }
     QELDBusService* busService() const { return busService_.get(); }
+    QELGlobalHotkeys* globalHotkeys() const { return globalHotkeys_.get(); }
     // Brings the window to the front, restored if it was minimised.
     void raiseWindow();
 
@@ -38,4 +40,5 @@ private:
     std::shared_ptr<QELTabBarController> tabBarController_;
     std::unique_ptr<QELRemoteCommands> remoteCommands_;
     std::unique_ptr<QELDBusService> busService_;
+    std::unique_ptr<QELGlobalHotkeys> globalHotkeys_;
 };

@@ -5,8 +5,11 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QVariantMap>
+#include <algorithm>
 
+#include "core/remote/QELHotkeys.h"
 #include "core/remote/QELRemoteCommands.h"
+#include "ui/hotkeys/QELGlobalHotkeys.h"
 
 QDBusArgument& operator<<(QDBusArgument& argument, const QELDBusEffect& effect) {
     argument.beginStructure();
@@ -18,6 +21,20 @@ QDBusArgument& operator<<(QDBusArgument& argument, const QELDBusEffect& effect) 
 const QDBusArgument& operator>>(const QDBusArgument& argument, QELDBusEffect& effect) {
     argument.beginStructure();
     argument >> effect.category >> effect.title;
+    argument.endStructure();
+    return argument;
+}
+
+QDBusArgument& operator<<(QDBusArgument& argument, const QELDBusHotkey& hotkey) {
+    argument.beginStructure();
+    argument << hotkey.combo << hotkey.target << hotkey.state;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, QELDBusHotkey& hotkey) {
+    argument.beginStructure();
+    argument >> hotkey.combo >> hotkey.target >> hotkey.state;
     argument.endStructure();
     return argument;
 }
@@ -43,6 +60,8 @@ QELDBusService::QELDBusService(QELRemoteCommands& commands, std::function<void()
     : QObject(parent), commands_(commands), raise_(std::move(raise)) {
     qDBusRegisterMetaType<QELDBusEffect>();
     qDBusRegisterMetaType<QList<QELDBusEffect>>();
+    qDBusRegisterMetaType<QELDBusHotkey>();
+    qDBusRegisterMetaType<QList<QELDBusHotkey>>();
     commands_.setPlayingChanged(
         [this](const std::string& now) { announcePlaying(QString::fromStdString(now)); });
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -110,4 +129,51 @@ void QELDBusService::announcePlaying(const QString& playing) {
     signal << QString::fromLatin1(kInterface) << QVariantMap{{"Playing", playing}}
            << QStringList();
     QDBusConnection::sessionBus().send(signal);
+}
+
+bool QELDBusService::SetHotkey(const QString& combo, const QString& action,
+                               const QString& category, const QString& title) {
+    auto refuse = [this](const char* name, const QString& message) {
+        if (calledFromDBus())
+            sendErrorReply(QStringLiteral("com.zentrik.Quellio.Error.") + QLatin1String(name),
+                           message);
+        return false;
+    };
+    const auto parsed = QELKeyCombo::parse(combo.toStdString());
+    if (!parsed) return refuse("InvalidArgument", "not a key combination: " + combo.left(64));
+    QELHotkey hotkey{*parsed, QELHotkey::Action::StopAll, category.toStdString(),
+                     title.toStdString()};
+    if (action == "play") hotkey.action = QELHotkey::Action::Play;
+    else if (action == "favorite") hotkey.action = QELHotkey::Action::PlayFavorite;
+    else if (action != "stop-all") return refuse("InvalidArgument", "unknown action " + action.left(64));
+    QELRemoteError error;
+    if (hotkey.action == QELHotkey::Action::Play &&
+        !commands_.exists(hotkey.category, hotkey.title, &error))
+        return refuse(error.name(), QString::fromStdString(error.message));
+    QELHotkeys().set(hotkey);
+    if (hotkeys_) hotkeys_->setHotkeys(QELHotkeys().all());
+    if (hotkeys_ && std::ranges::find(hotkeys_->taken(), *parsed) != hotkeys_->taken().end())
+        return refuse("HotkeyTaken", parsed->text().c_str() +
+                                         QStringLiteral(" is held by another program"));
+    return true;
+}
+
+bool QELDBusService::ClearHotkey(const QString& combo) {
+    const auto parsed = QELKeyCombo::parse(combo.toStdString());
+    if (!parsed || !QELHotkeys().clear(*parsed)) return false;
+    if (hotkeys_) hotkeys_->setHotkeys(QELHotkeys().all());
+    return true;
+}
+
+QList<QELDBusHotkey> QELDBusService::ListHotkeys() {
+    QList<QELDBusHotkey> list;
+    for (const QELHotkey& h : QELHotkeys().all()) {
+        QString state = QStringLiteral("ok");
+        if (!hotkeys_ || !hotkeys_->available()) state = QStringLiteral("unavailable");
+        else if (std::ranges::find(hotkeys_->taken(), h.combo) != hotkeys_->taken().end())
+            state = QStringLiteral("taken");
+        list.append({QString::fromStdString(h.combo.text()), QString::fromStdString(h.describe()),
+                     state});
+    }
+    return list;
 }

@@ -9,6 +9,7 @@
 #include <functional>
 
 class QELRemoteCommands;
+class QELGlobalHotkeys;
 
 // One board item as the bus carries it: (category, title).
 struct QELDBusEffect {
@@ -16,6 +17,17 @@ struct QELDBusEffect {
     QString title;
 };
 Q_DECLARE_METATYPE(QELDBusEffect)
+
+// One hotkey as the bus carries it: (combo, what it fires, state), the
+// state "ok", "taken" (another program holds it) or "unavailable" (no X11).
+struct QELDBusHotkey {
+    QString combo;
+    QString target;
+    QString state;
+};
+Q_DECLARE_METATYPE(QELDBusHotkey)
+QDBusArgument& operator<<(QDBusArgument& argument, const QELDBusHotkey& hotkey);
+const QDBusArgument& operator>>(const QDBusArgument& argument, QELDBusHotkey& hotkey);
 QDBusArgument& operator<<(QDBusArgument& argument, const QELDBusEffect& effect);
 const QDBusArgument& operator>>(const QDBusArgument& argument, QELDBusEffect& effect);
 
@@ -42,6 +54,8 @@ public:
     // bus; `raise` brings the window forward. False without a bus.
     QELDBusService(QELRemoteCommands& commands, std::function<void()> raise,
                    QObject* parent = nullptr);
+    // Where SetHotkey and ClearHotkey take effect at once (may be null).
+    void setGlobalHotkeys(QELGlobalHotkeys* hotkeys) { hotkeys_ = hotkeys; }
     ~QELDBusService() override;
     bool isExported() const { return exported_; }
 
@@ -54,11 +68,17 @@ public Q_SLOTS:
     QList<QELDBusEffect> List();
     QStringList ListFavorites();
     void Raise();
+    // action: "play" (category, title), "favorite" (title) or "stop-all".
+    bool SetHotkey(const QString& combo, const QString& action, const QString& category,
+                   const QString& title);
+    bool ClearHotkey(const QString& combo);
+    QList<QELDBusHotkey> ListHotkeys();
 
 private:
     void announcePlaying(const QString& playing);
 
     QELRemoteCommands& commands_;
     std::function<void()> raise_;
+    QELGlobalHotkeys* hotkeys_ = nullptr;
     bool exported_ = false;
 };

@@ -60,6 +60,8 @@ std::optional<QELKeyCombo> QELKeyCombo::parse(const std::string& text) {
     }
     combo.key = tokens.back();
     if (!isKey(combo.key)) return std::nullopt;
+    // The X server keeps Ctrl+Alt+F1..F12 for switching consoles.
+    if ((combo.modifiers & (Ctrl | Alt)) == (Ctrl | Alt) && combo.key.size() > 1) return std::nullopt;
     return combo;
 }
 

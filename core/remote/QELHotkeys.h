@@ -14,8 +14,8 @@ struct QELKeyCombo {
     unsigned modifiers = 0;
     std::string key;  // lower-case: a letter, a digit, or f1 to f12
 
-    // nullopt for anything else, and for a key without a modifier (it would
-    // take the key from every other program).
+    // nullopt for anything else, for a key without a modifier (it would
+    // take the key from every other program) and for Ctrl+Alt+F-keys.
     static std::optional<QELKeyCombo> parse(const std::string& text);
     // The canonical spelling: modifiers in the order ctrl, alt, shift, super.
     std::string text() const;

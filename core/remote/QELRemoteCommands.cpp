@@ -57,10 +57,10 @@ QELRemoteCommands::QELRemoteCommands(std::shared_ptr<QELSoundEffectListViewModel
 
 QELRemoteCommands::~QELRemoteCommands() = default;
 
-bool QELRemoteCommands::play(const std::string& category, const std::string& title,
-                             QELRemoteError* error) {
+std::optional<IndexPath> QELRemoteCommands::find(const std::string& category,
+                                                 const std::string& title, QELRemoteError* error) {
     if (!checkArgument(category, "category", error) || !checkArgument(title, "title", error))
-        return false;
+        return std::nullopt;
     auto provider = board_->dataProvider();
     for (int64_t section = 0; section < provider->numberOfSections(); ++section) {
         if (!platform::canonicallyEqual(provider->titleForSection(section).value_or(""),
@@ -69,11 +69,23 @@ bool QELRemoteCommands::play(const std::string& category, const std::string& tit
         for (int64_t row = 0; row < provider->numberOfItemsInSection(section); ++row) {
             const IndexPath indexPath{section, row};
             if (platform::canonicallyEqual(provider->objectAtIndexPath(indexPath)->name(), title))
-                return tapOrPlay(boardTap_, *board_, indexPath, error);
+                return indexPath;
         }
     }
-    return refuse(error, QELRemoteError::Code::NoSuchEffect,
-                  "no effect \"" + title + "\" in category \"" + category + "\"");
+    refuse(error, QELRemoteError::Code::NoSuchEffect,
+           "no effect \"" + title + "\" in category \"" + category + "\"");
+    return std::nullopt;
+}
+
+bool QELRemoteCommands::exists(const std::string& category, const std::string& title,
+                               QELRemoteError* error) {
+    return find(category, title, error).has_value();
+}
+
+bool QELRemoteCommands::play(const std::string& category, const std::string& title,
+                             QELRemoteError* error) {
+    const auto indexPath = find(category, title, error);
+    return indexPath && tapOrPlay(boardTap_, *board_, *indexPath, error);
 }
 
 bool QELRemoteCommands::playFavorite(const std::string& title, QELRemoteError* error) {

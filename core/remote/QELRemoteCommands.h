@@ -51,6 +51,9 @@ public:
     // sound started, false when it stopped the one playing or was refused.
     bool play(const std::string& category, const std::string& title,
               QELRemoteError* error = nullptr);
+    // Whether the board has that item, without playing it.
+    bool exists(const std::string& category, const std::string& title,
+                QELRemoteError* error = nullptr);
     // The same for the first favourite of this title.
     bool playFavorite(const std::string& title, QELRemoteError* error = nullptr);
     // Stops whatever sound plays, wherever it was started.
@@ -68,6 +71,8 @@ public:
     void setPlayingChanged(PlayingChanged callback) { playingChanged_ = std::move(callback); }
 
 private:
+    std::optional<platform::IndexPath> find(const std::string& category, const std::string& title,
+                                            QELRemoteError* error);
     void playingMayHaveChanged();
 
     std::shared_ptr<QELSoundEffectListViewModel> board_;

@@ -80,6 +80,53 @@ std::optional<bool> RunningProgram::play(const std::string& category, const std:
     return boolReply(callMethod(connection_, message, error), error);
 }
 
+std::optional<bool> RunningProgram::callWithStrings(const char* method,
+                                                   const std::vector<std::string>& args,
+                                                   std::string& error) {
+    DBusMessage* message = newCall(method);
+    if (message) {
+        DBusMessageIter it;
+        dbus_message_iter_init_append(message, &it);
+        for (const std::string& a : args) {
+            const char* s = a.c_str();
+            dbus_message_iter_append_basic(&it, DBUS_TYPE_STRING, &s);
+        }
+    }
+    return boolReply(callMethod(connection_, message, error), error);
+}
+
+std::optional<std::vector<std::vector<std::string>>> RunningProgram::listHotkeys(
+    std::string& error) {
+    DBusMessage* reply = callMethod(connection_, newCall("ListHotkeys"), error);
+    if (!reply) return std::nullopt;
+    std::vector<std::vector<std::string>> rows;
+    DBusMessageIter top, array, item;
+    bool ok = dbus_message_iter_init(reply, &top) &&
+              dbus_message_iter_get_arg_type(&top) == DBUS_TYPE_ARRAY;
+    if (ok) {
+        dbus_message_iter_recurse(&top, &array);
+        while (ok && dbus_message_iter_get_arg_type(&array) == DBUS_TYPE_STRUCT) {
+            dbus_message_iter_recurse(&array, &item);
+            std::vector<std::string> row;
+            while (dbus_message_iter_get_arg_type(&item) == DBUS_TYPE_STRING) {
+                const char* s = nullptr;
+                dbus_message_iter_get_basic(&item, &s);
+                row.emplace_back(s);
+                dbus_message_iter_next(&item);
+            }
+            ok = row.size() == 3;
+            rows.push_back(std::move(row));
+            dbus_message_iter_next(&array);
+        }
+    }
+    dbus_message_unref(reply);
+    if (!ok) {
+        error = "the program's ListHotkeys answer is not a(sss)";
+        return std::nullopt;
+    }
+    return rows;
+}
+
 std::optional<bool> RunningProgram::playFavorite(const std::string& title, std::string& error) {
     DBusMessage* message = newCall("PlayFavorite");
     const char* t = title.c_str();

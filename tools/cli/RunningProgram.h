@@ -25,6 +25,12 @@ public:
     bool stop(std::string& error);
     std::optional<std::vector<std::pair<std::string, std::string>>> list(std::string& error);
 
+    // SetHotkey and ClearHotkey: the method's answer.
+    std::optional<bool> callWithStrings(const char* method, const std::vector<std::string>& args,
+                                        std::string& error);
+    // ListHotkeys: (combo, target, state) rows.
+    std::optional<std::vector<std::vector<std::string>>> listHotkeys(std::string& error);
+
 private:
     struct DBusConnection* connection_ = nullptr;
     bool reachable_ = false;

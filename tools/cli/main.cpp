@@ -29,6 +29,7 @@
 #include "core/maker/QELSoundEffectEditType.h"
 #include "core/maker/QELSoundEffectEditor.h"
 #include "core/playback/QELSoundEffectListViewModel.h"
+#include "core/remote/QELHotkeys.h"
 #include "core/settings/QELAudioSettings.h"
 #include "foundation/DebugLog.h"
 #include "foundation/Files.h"
@@ -53,6 +54,9 @@ int usage() {
         "                                      stops it), else here to its end\n"
         "  play --favorite TITLE               play a favourite in the running program\n"
         "  stop                                stop what the running program plays\n"
+        "  hotkey set COMBO CATEGORY TITLE | set COMBO --favorite TITLE | set COMBO stop-all\n"
+        "  hotkey list | hotkey clear COMBO    global hotkeys (COMBO like ctrl+alt+1), in the\n"
+        "                                      running program or the stored settings\n"
         "  list                                the board (category, title), from the running\n"
         "                                      program or the catalogue\n"
         "  devices                             list the sound server's and PortAudio's devices\n"
@@ -358,6 +362,63 @@ int stop(Args args) {
         std::fprintf(stderr, "quellio-cli: %s\n", error.c_str());
         return 1;
     }
+    return 0;
+}
+
+int hotkey(Args args) {
+    if (args.empty()) return usage();
+    const std::string sub = args[0];
+    args.erase(args.begin());
+    std::string favorite;
+    if (!takeOption(args, "--favorite", favorite)) return 2;
+    RunningProgram program;
+    std::string error;
+    if (sub == "list" && args.empty() && favorite.empty()) {
+        std::vector<std::vector<std::string>> rows;
+        if (program.reachable()) {
+            auto answer = program.listHotkeys(error);
+            if (!answer) {
+                std::fprintf(stderr, "quellio-cli: %s\n", error.c_str());
+                return 1;
+            }
+            rows = std::move(*answer);
+        } else {
+            for (const QELHotkey& h : QELHotkeys().all())
+                rows.push_back({h.combo.text(), h.describe(), "stored"});
+        }
+        for (const auto& row : rows) std::cout << row[0] << '\t' << row[1] << '\t' << row[2] << '\n';
+        return 0;
+    }
+    if (sub == "clear" && args.size() == 1 && favorite.empty()) {
+        if (program.reachable()) {
+            auto cleared = program.callWithStrings("ClearHotkey", {args[0]}, error);
+            if (!cleared) std::fprintf(stderr, "quellio-cli: %s\n", error.c_str());
+            return cleared && *cleared ? 0 : 1;
+        }
+        auto combo = QELKeyCombo::parse(args[0]);
+        return combo && QELHotkeys().clear(*combo) ? 0 : 1;
+    }
+    if (sub != "set" || args.empty()) return usage();
+    const std::string combo = args[0];
+    std::vector<std::string> call;
+    if (!favorite.empty() && args.size() == 1) call = {combo, "favorite", "", favorite};
+    else if (args.size() == 2 && args[1] == "stop-all") call = {combo, "stop-all", "", ""};
+    else if (args.size() == 3) call = {combo, "play", args[1], args[2]};
+    else return usage();
+    if (program.reachable()) {
+        auto set = program.callWithStrings("SetHotkey", call, error);
+        if (!set) std::fprintf(stderr, "quellio-cli: %s\n", error.c_str());
+        return set && *set ? 0 : 1;
+    }
+    auto parsed = QELKeyCombo::parse(combo);
+    if (!parsed) {
+        std::fprintf(stderr, "quellio-cli: not a key combination: %s\n", combo.c_str());
+        return 1;
+    }
+    QELHotkey hotkey{*parsed, QELHotkey::Action::StopAll, call[2], call[3]};
+    if (call[1] == "play") hotkey.action = QELHotkey::Action::Play;
+    if (call[1] == "favorite") hotkey.action = QELHotkey::Action::PlayFavorite;
+    QELHotkeys().set(hotkey);
     return 0;
 }
 
@@ -705,6 +766,7 @@ int main(int argc, char** argv) {
         {"catalogue", catalogue}, {"collection", collection}, {"play", play},
         {"devices", devices},     {"render", render},         {"record", record},
         {"route", route},         {"stop", stop},             {"list", list},
+        {"hotkey", hotkey},
     };
     const std::string name = argv[1];
     if (name == "-h" || name == "--help" || name == "help") {
