@@ -3,6 +3,8 @@
 #include "core/playback/QELSoundEffectPlayer.h"
 #include "core/settings/QELAudioRouting.h"
 #include "ui/board/QELSoundEffectListViewController.h"
+#include "ui/hotkeys/QELGlobalHotkeys.h"
+#include "ui/hotkeys/QELHotkeyListView.h"
 #include "ui/maker/QELSoundEffectMakeViewController.h"
 #include "ui/mine/QELMySoundEffectsViewController.h"
 #include "ui/platform/Image.h"
@@ -49,10 +51,14 @@ QELTabBarController::QELTabBarController()
         std::make_shared<BarButtonItem>(
             BarButtonItem{{}, QStringLiteral("general_ic_settings_normal"), [board] {
                                 if (auto controller = board.lock()) {
+                                    auto settings = std::make_shared<QELSettingsViewController>(
+                                        QELAudioRouting::shared());
+                                    settings->view();
+                                    settings->addSection(
+                                        QStringLiteral("快捷键"),
+                                        new QELHotkeyListView(QELGlobalHotkeys::current()));
                                     controller->navigationController()->pushViewController(
-                                        std::make_shared<QELSettingsViewController>(
-                                            QELAudioRouting::shared()),
-                                        true);
+                                        settings, true);
                                 }
                             }});
     // Stop all: whatever plays, wherever it was started.

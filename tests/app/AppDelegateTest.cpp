@@ -1,5 +1,6 @@
 #include <QCheckBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QTest>
 #include <algorithm>
 #include <mutex>
@@ -9,6 +10,7 @@
 #include "analytics/TallyRuntime.h"
 #include "app/QELAppDelegate.h"
 #include "app/QELTabBarController.h"
+#include "core/remote/QELHotkeys.h"
 #include "core/remote/QELRemoteCommands.h"
 #include "foundation/Application.h"
 #include "support/TestSupport.h"
@@ -172,6 +174,22 @@ TEST_F(AppDelegateTest, TheBoardsGearOpensTheSettingsWhichSayWhatTheVirtualMicro
     // The null output of the tests: no sound server, so no virtual microphone.
     EXPECT_FALSE(settings->routingSwitch()->isEnabled());
     EXPECT_TRUE(settings->noteLabel()->text().contains("PipeWire 或 PulseAudio"));
+    // The hotkeys: offscreen has no key grabs, and says so; a row clears.
+    QWidget* screen = settings->view();
+    bool saysUnavailable = false;
+    for (auto* label : screen->findChildren<QLabel*>())
+        saysUnavailable |= label->text().contains("不支持全局快捷键");
+    EXPECT_TRUE(saysUnavailable);
+    auto* stopAll = screen->findChild<QLabel*>(QELHotkeys::kDefaultStopAll);
+    ASSERT_TRUE(stopAll);
+    EXPECT_EQ(stopAll->text(), QString("ctrl+alt+0  stop-all"));
+    auto* clear = stopAll->parentWidget()->findChild<QPushButton*>();
+    ASSERT_TRUE(clear);
+    clear->click();
+    drain();
+    EXPECT_TRUE(QELHotkeys().all().empty());
+    QELHotkeys().set({*QELKeyCombo::parse(QELHotkeys::kDefaultStopAll), QELHotkey::Action::StopAll,
+                      "", ""});
     EXPECT_TRUE(delegate->window()->grab().save(
         QString::fromStdString(uitest::outputDir() + "/app_settings.png")));
 }

@@ -30,9 +30,14 @@ xcb_keysym_t keysym(const std::string& key) {
     return 0xffbe + static_cast<xcb_keysym_t>(std::atoi(key.c_str() + 1) - 1);
 }
 
+QELGlobalHotkeys* gCurrent = nullptr;
+
 }  // namespace
 
+QELGlobalHotkeys* QELGlobalHotkeys::current() { return gCurrent; }
+
 QELGlobalHotkeys::QELGlobalHotkeys(Fired fired) : fired_(std::move(fired)) {
+    gCurrent = this;
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!x11 || !x11->connection()) return;
     connection_ = x11->connection();
@@ -42,6 +47,7 @@ QELGlobalHotkeys::QELGlobalHotkeys(Fired fired) : fired_(std::move(fired)) {
 }
 
 QELGlobalHotkeys::~QELGlobalHotkeys() {
+    if (gCurrent == this) gCurrent = nullptr;
     if (!connection_) return;
     if (qGuiApp) qGuiApp->removeNativeEventFilter(this);
     ungrabAll();

@@ -22,6 +22,9 @@ public:
     QELGlobalHotkeys(const QELGlobalHotkeys&) = delete;
     QELGlobalHotkeys& operator=(const QELGlobalHotkeys&) = delete;
 
+    // The program's own (the latest made and not yet gone), for screens.
+    static QELGlobalHotkeys* current();
+
     bool available() const { return connection_ != nullptr; }
     // Releases the previous grabs and grabs these; returns the combinations
     // another program holds already (they stay listed, but do nothing).
