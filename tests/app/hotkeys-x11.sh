@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Global hotkeys on a real X server (Xvfb): keys sent by xdotool while
 # another client has the focus fire effects, checked through Playing.
-# Run as: dbus-run-session -- hotkeys-x11.sh QUELLIO QUELLIO-CLI WORKDIR
+# Run as: dbus-run-session -- hotkeys-x11.sh QUELLIO QUELLIO-CLI X11-GRAB WORKDIR
 set -uo pipefail
-quellio=$1 cli=$2 work=$3
+quellio=$1 cli=$2 grab=$3 work=$4
 rm -rf "$work" && mkdir -p "$work"
 export QUELLIO_AUDIO_BACKEND=null QUELLIO_HOME=$work/home QT_QPA_PLATFORM=xcb
 failures=0
@@ -24,7 +24,11 @@ Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
 export DISPLAY=:$(head -1 "$work/display")
-trap 'kill $app $other $xvfb 2>/dev/null' EXIT
+trap 'kill $app $other $holder $xvfb 2>/dev/null' EXIT
+# Another program holds ctrl+alt+2 before ours starts.
+"$grab" >"$work/grab.log" 2>&1 &
+holder=$!
+for _ in $(seq 100); do grep -q grabbed "$work/grab.log" && break; sleep 0.05; done
 
 # Stored before the program starts: no program answers yet.
 "$cli" hotkey set ctrl+alt+1 节奏氛围 击鼓 || fail "storing a hotkey"
@@ -53,8 +57,13 @@ awaitPlaying "(<'节奏氛围/雷声'>,)" || fail "ctrl+shift+f5 did not play: $
 xdotool key ctrl+alt+0
 sleep 0.3  # nothing may happen: give a wrong stop the time to show
 expect "a cleared hotkey does nothing" "(<'节奏氛围/雷声'>,)" "$(playing)"
-case "$("$cli" hotkey set ctrl+alt+2 没有 这个 2>&1; echo "rc=$?")" in
+case "$("$cli" hotkey set ctrl+alt+3 没有 这个 2>&1; echo "rc=$?")" in
     *NoSuchEffect*rc=1) ;; *) fail "a hotkey for no effect is not refused";; esac
+# A combination another program holds is kept but reported.
+case "$("$cli" hotkey set ctrl+alt+2 节奏氛围 击鼓 2>&1; echo "rc=$?")" in
+    *HotkeyTaken*rc=1) ;; *) fail "a taken combination is not reported";; esac
+expect "the taken one is listed so" "$(printf 'ctrl+alt+2\t节奏氛围/击鼓\ttaken')" \
+    "$("$cli" hotkey list | grep ctrl+alt+2)"
 
 [ $failures -eq 0 ] && echo "x11 hotkeys: all checks passed"
 exit $((failures > 0))
