@@ -7,11 +7,17 @@
 #include <QStringList>
 
 #include "analytics/TLANProtocolData.h"
+#include "app/QELDBusService.h"
 #include "app/QELTabBarController.h"
 #include "audio/AudioEngine.h"
 #include "audio/AudioSession.h"
-#include "foundation/TerminationSignals.h"
+#include "core/remote/QELHotkeys.h"
+#include "core/remote/QELRemoteCommands.h"
 #include "core/settings/QELAudioRouting.h"
+#include "foundation/TerminationSignals.h"
+#include "ui/board/QELSoundEffectListViewController.h"
+#include "ui/hotkeys/QELGlobalHotkeys.h"
+#include "ui/mine/QELMySoundEffectsViewController.h"
 #include "ui/platform/MainLoop.h"
 #include "ui/statistics/QELStatistics.h"
 #include "ui/utils/QELNavigationAlert.h"
@@ -38,6 +44,9 @@ void describeHostToAnalytics(const QApplication& application) {
 QELAppDelegate::QELAppDelegate(platform::UserDefaults& defaults) : defaults_(defaults) {}
 
 QELAppDelegate::~QELAppDelegate() {
+    busService_.reset();
+    globalHotkeys_.reset();
+    remoteCommands_.reset();
     window_.reset();
     tabBarController_.reset();
     context_.reset();
@@ -86,6 +95,27 @@ bool QELAppDelegate::didFinishLaunching(QApplication& application) {
     window_->setRootViewController(tabBarController_);
     installShortcuts();
     window_->show();
+
+    auto& board = tabBarController_->soundEffectListViewController();
+    auto& mine = tabBarController_->mySoundEffectsViewController();
+    remoteCommands_ = std::make_unique<QELRemoteCommands>(board.viewModel(), mine.viewModel());
+    remoteCommands_->setBoardTap([&board](const platform::IndexPath& indexPath,
+                                          platform::AudioError* error) {
+        return board.tapItemAtIndexPath(indexPath, error);
+    });
+    remoteCommands_->setFavoriteTap([&mine](const platform::IndexPath& indexPath,
+                                            platform::AudioError* error) {
+        return mine.tapItemAtIndexPath(indexPath, error);
+    });
+    busService_ = std::make_unique<QELDBusService>(*remoteCommands_, [this] { raiseWindow(); });
+    globalHotkeys_ = std::make_unique<QELGlobalHotkeys>([this](const QELHotkey& hotkey) {
+        QELHotkeys::fire(hotkey, *remoteCommands_);
+    });
+    busService_->setGlobalHotkeys(globalHotkeys_.get());
+    for (const QELKeyCombo& combo : globalHotkeys_->setHotkeys(QELHotkeys().all())) {
+        QELNavigationAlertManager::showAlert(QELNavigationAlert(
+            QStringLiteral("快捷键 %1 已被其他程序占用").arg(QString::fromStdString(combo.text()))));
+    }
     // Launched means active, as on the phone: the analytics session begins.
     platform::postApplicationStateNotifications(context_.get());
     return true;
@@ -144,4 +174,12 @@ void QELAppDelegate::quit() {
     // Closing the last window ends up here too (Qt quits on it); the work
     // of ending hangs off QCoreApplication::aboutToQuit.
     QCoreApplication::quit();
+}
+
+void QELAppDelegate::raiseWindow() {
+    if (!window_) return;
+    if (window_->isMinimized()) window_->showNormal();
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
 }

@@ -7,6 +7,9 @@
 #include "ui/platform/ViewController.h"
 
 class QApplication;
+class QELDBusService;
+class QELGlobalHotkeys;
+class QELRemoteCommands;
 class QELTabBarController;
 
 // Starts what the program needs once, then shows the tab bar in the main
@@ -36,6 +39,12 @@ public:
     QELTabBarController* tabBarController() const { return tabBarController_.get(); }
     // Remembers the window's size and place for the next start (at quit).
     void saveWindowGeometry();
+    // What comes from outside the window: the session bus, hotkeys.
+    QELRemoteCommands* remoteCommands() const { return remoteCommands_.get(); }
+    QELDBusService* busService() const { return busService_.get(); }
+    QELGlobalHotkeys* globalHotkeys() const { return globalHotkeys_.get(); }
+    // Brings the window to the front, restored if it was minimised.
+    void raiseWindow();
 
 private:
     void restoreWindowGeometry();
@@ -47,4 +56,7 @@ private:
     std::unique_ptr<QObject> context_;
     std::unique_ptr<platform::Window> window_;
     std::shared_ptr<QELTabBarController> tabBarController_;
+    std::unique_ptr<QELRemoteCommands> remoteCommands_;
+    std::unique_ptr<QELDBusService> busService_;
+    std::unique_ptr<QELGlobalHotkeys> globalHotkeys_;
 };

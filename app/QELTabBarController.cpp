@@ -1,7 +1,10 @@
 #include "app/QELTabBarController.h"
 
+#include "core/playback/QELSoundEffectPlayer.h"
 #include "core/settings/QELAudioRouting.h"
 #include "ui/board/QELSoundEffectListViewController.h"
+#include "ui/hotkeys/QELGlobalHotkeys.h"
+#include "ui/hotkeys/QELHotkeyListView.h"
 #include "ui/maker/QELSoundEffectMakeViewController.h"
 #include "ui/mine/QELMySoundEffectsViewController.h"
 #include "ui/platform/Image.h"
@@ -45,14 +48,24 @@ QELTabBarController::QELTabBarController()
     // The board's gear opens the settings.
     std::weak_ptr<QELSoundEffectListViewController> board = soundEffectListViewController_;
     soundEffectListViewController_->navigationItem().rightBarButtonItem =
+        std::make_shared<BarButtonItem>(
+            BarButtonItem{{}, QStringLiteral("general_ic_settings_normal"), [board] {
+                                if (auto controller = board.lock()) {
+                                    auto settings = std::make_shared<QELSettingsViewController>(
+                                        QELAudioRouting::shared());
+                                    settings->view();
+                                    settings->addSection(
+                                        QStringLiteral("快捷键"),
+                                        new QELHotkeyListView(QELGlobalHotkeys::current()));
+                                    controller->navigationController()->pushViewController(
+                                        settings, true);
+                                }
+                            }});
+    // Stop all: whatever plays, wherever it was started.
+    soundEffectListViewController_->navigationItem().leftBarButtonItem =
         std::make_shared<BarButtonItem>(BarButtonItem{
-            {}, QStringLiteral("general_ic_settings_normal"), [board] {
-                if (auto controller = board.lock()) {
-                    controller->navigationController()->pushViewController(
-                        std::make_shared<QELSettingsViewController>(QELAudioRouting::shared()),
-                        true);
-                }
-            }});
+            {}, QStringLiteral("general_ic_stop_normal"),
+            [] { QELSoundEffectPlayer::stopCurrentPlaying(); }});
 }
 
 QELTabBarController::~QELTabBarController() {

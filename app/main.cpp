@@ -1,7 +1,9 @@
 #include <QApplication>
 #include <QIcon>
+#include <cstdio>
 
 #include "QELAppDelegate.h"
+#include "app/QELDBusService.h"
 #include "foundation/TerminationSignals.h"
 #include "ui/platform/Image.h"
 
@@ -12,6 +14,15 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Quellio");
     QApplication::setApplicationDisplayName(QStringLiteral("声匣"));
     QApplication::setApplicationVersion(QUELLIO_VERSION);
+    // One program at a time: a second start brings the first one forward.
+    // Without a session bus the program runs alone, uncontrolled from outside.
+    bool raised = false;
+    if (QELDBusService::claimBusName(&raised) == QELDBusService::Claim::TakenByAnother) {
+        if (raised) return 0;
+        std::fprintf(stderr, "quellio: another instance holds %s but does not answer\n",
+                     QELDBusService::kServiceName);
+        return 1;
+    }
     // Lets the desktop match the window to the installed entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.zentrik.quellio"));
     QApplication::setWindowIcon(QIcon(platform::imageNamed("AppIcon", QSizeF(64, 64))));

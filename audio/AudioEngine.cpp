@@ -1,5 +1,6 @@
 #include "audio/AudioEngine.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "audio/NullAudioBackend.h"
@@ -122,6 +123,11 @@ void AudioEngine::setOutputVolumes(float stream, float monitor) {
     }
 }
 
+void AudioEngine::setEffectsVolume(float volume) {
+    effectsVolume_ = std::clamp(volume, 0.0f, 1.0f);
+    if (mixer_) mixer_->setMasterVolume(effectsVolume_);
+}
+
 double AudioEngine::requestedLatency() const {
     if (auto* pulse = dynamic_cast<const PulseAudioBackend*>(backend_.get())) {
         return pulse->requestedLatency();
@@ -140,6 +146,7 @@ bool AudioEngine::start(std::unique_ptr<AudioBackend> backend, unsigned framesPe
     const std::optional<int> channels = backend->open(sampleRate_, framesPerBuffer, error);
     if (!channels) return false;
     mixer_ = std::make_unique<AudioMixer>(*channels);
+    mixer_->setMasterVolume(effectsVolume_);
     backend_ = std::move(backend);
     if (backend_->needsEventThread()) {
         stopping_ = false;

@@ -100,6 +100,10 @@ public:
     bool usesSoundServer() const;
     // Effects' volume on the stream and monitor outputs (sound server only).
     void setOutputVolumes(float stream, float monitor);
+    // The effects' master volume, 0 to 1, over every output and backend;
+    // kept across restarts of the engine.
+    void setEffectsVolume(float volume);
+    float effectsVolume() const { return effectsVolume_; }
     // The output latency the backend asks for, in seconds (0 if unknown).
     double requestedLatency() const;
     // Told on the main loop when an output lost its device: whether it was
@@ -168,6 +172,7 @@ private:
     std::thread eventThread_;
     std::condition_variable eventWake_;
     bool stopping_ = false;
+    float effectsVolume_ = 1.0f;
 };
 
 }  // namespace platform

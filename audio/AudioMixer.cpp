@@ -39,12 +39,14 @@ void AudioMixer::render(float* out, size_t frames) noexcept {
     const size_t outChannels = static_cast<size_t>(channels_);
     if (frames > 0) std::memset(out, 0, frames * outChannels * sizeof(float));
 
+    const float master = master_.load(std::memory_order_relaxed);
     for (size_t i = 0; i < active_;) {
         Slot& s = slots_[i];
         const PcmBuffer& sound = *s.voice->sound;
         const size_t total = sound.frames();
         const size_t n = std::min(frames, total - std::min(total, s.position));
-        const float gain = std::clamp(s.voice->volume.load(std::memory_order_relaxed), 0.0f, 1.0f);
+        const float gain =
+            std::clamp(s.voice->volume.load(std::memory_order_relaxed), 0.0f, 1.0f) * master;
         const float* in = sound.samples.data() + s.position * static_cast<size_t>(sound.channels);
         float* o = out;
         if (sound.channels == 1) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstddef>
@@ -47,6 +48,12 @@ public:
     bool start(AudioVoice* voice) { return commands_.push(Command{Command::Start, voice}); }
     bool stop(AudioVoice* voice) { return commands_.push(Command{Command::Stop, voice}); }
 
+    // Any side: the gain over every voice's own volume, 0 to 1.
+    void setMasterVolume(float volume) {
+        master_.store(std::clamp(volume, 0.0f, 1.0f), std::memory_order_relaxed);
+    }
+    float masterVolume() const { return master_.load(std::memory_order_relaxed); }
+
     // Render side: fills `frames` interleaved frames of `out`.
     void render(float* out, size_t frames) noexcept;
     // Render side: nothing plays and nothing waits to start.
@@ -77,6 +84,7 @@ private:
     SpscQueue<Ended, 64> ended_;
     std::array<Slot, kMaxVoices> slots_{};
     size_t active_ = 0;
+    std::atomic<float> master_{1.0f};
 };
 
 }  // namespace platform

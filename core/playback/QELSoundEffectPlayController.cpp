@@ -3,6 +3,7 @@
 #include "core/playback/QELSoundEffectPlayer.h"
 #include "foundation/DebugLog.h"
 #include "foundation/Fatal.h"
+#include "foundation/NotificationCenter.h"
 
 QELSoundEffectPlayController::QELSoundEffectPlayController()
     : self_(this, [](QELSoundEffectPlayController*) {}) {}
@@ -14,15 +15,20 @@ QELSoundEffectPlayController::~QELSoundEffectPlayController() {
 }
 
 void QELSoundEffectPlayController::setPlayingEffect(QELSoundEffect::Ref effect) {
+    const bool changed = effect != playingEffect_;
     playingEffect_ = std::move(effect);
-    if (playingEffect_) return;
-    auto indexPath = playingIndexPath();
-    if (playStopped() && indexPath) {
-        // Copied: the callback may replace itself.
-        PlayStopped callback = playStopped();
-        callback(*this, *indexPath);
-        setPlayingIndexPath(std::nullopt);
+    if (!playingEffect_) {
+        auto indexPath = playingIndexPath();
+        if (playStopped() && indexPath) {
+            // Copied: the callback may replace itself.
+            PlayStopped callback = playStopped();
+            callback(*this, *indexPath);
+            setPlayingIndexPath(std::nullopt);
+        }
     }
+    if (changed)
+        platform::NotificationCenter::defaultCenter().post(PlayingEffectDidChangeNotification,
+                                                           this);
 }
 
 QELSoundEffect::Ref QELSoundEffectPlayController::objectAtIndexPath(const platform::IndexPath&) {

@@ -21,6 +21,10 @@ public:
     using PlayStopped =
         std::function<void(QELSoundEffectPlayController&, const platform::IndexPath&)>;
 
+    // Posted, with the controller as object, after playingEffect changed.
+    static constexpr const char* PlayingEffectDidChangeNotification =
+        "com.zentrik.quellio.playingeffectdidchange";
+
     QELSoundEffectPlayController();
     ~QELSoundEffectPlayController() override;
     QELSoundEffectPlayController(const QELSoundEffectPlayController&) = delete;

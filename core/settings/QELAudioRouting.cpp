@@ -65,8 +65,14 @@ void QELAudioRouting::connect() {
     });
 }
 
+void QELAudioRouting::setEffectsVolume(float volume) {
+    settings_.setEffectsVolume(volume);
+    engine_.setEffectsVolume(settings_.effectsVolume());
+}
+
 void QELAudioRouting::start() {
     started_ = true;
+    engine_.setEffectsVolume(settings_.effectsVolume());
     const char* backend = std::getenv("QUELLIO_AUDIO_BACKEND");
     nullOutput_ = backend && std::string(backend) == "null";
     const AudioEngineOptions environment = AudioEngineOptions().withEnvironment();

@@ -32,6 +32,8 @@ public:
     void start();
     // Reopens what the changed settings concern; volumes change in place.
     void apply();
+    // Stores the effects' master volume and applies it at once.
+    void setEffectsVolume(float volume);
     // Closes the outputs and removes the virtual devices (at quit).
     void stop();
 

@@ -14,6 +14,7 @@ constexpr const char* kMicrophoneVolumeKey = "QELAudioMicrophoneVolume";
 constexpr const char* kStreamVolumeKey = "QELAudioStreamVolume";
 constexpr const char* kMonitorVolumeKey = "QELAudioMonitorVolume";
 constexpr const char* kMakerInputKey = "QELAudioMakerInput";
+constexpr const char* kEffectsVolumeKey = "QELEffectsVolume";
 
 bool contains(const std::vector<platform::SoundServerDevice>& list, const std::string& name) {
     return std::any_of(list.begin(), list.end(), [&](const auto& d) { return d.name == name; });
@@ -71,6 +72,12 @@ float QELAudioSettings::streamVolume() const {
 }
 void QELAudioSettings::setStreamVolume(float v) {
     set(kStreamVolumeKey, double(std::clamp(v, 0.0f, 1.0f)));
+}
+float QELAudioSettings::effectsVolume() const {
+    return volume(kEffectsVolumeKey);
+}
+void QELAudioSettings::setEffectsVolume(float v) {
+    set(kEffectsVolumeKey, double(std::clamp(v, 0.0f, 1.0f)));
 }
 float QELAudioSettings::monitorVolume() const {
     return volume(kMonitorVolumeKey);

@@ -37,6 +37,9 @@ public:
     void setStreamVolume(float volume);
     float monitorVolume() const;
     void setMonitorVolume(float volume);
+    // The effects' master volume, on every output, 0 to 1 (1 when never set).
+    float effectsVolume() const;
+    void setEffectsVolume(float volume);
     // The input the maker records from; empty: the default.
     std::string makerInput() const;
     void setMakerInput(const std::string& device);

@@ -1,5 +1,6 @@
 #include <QCheckBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QTest>
 #include <algorithm>
 #include <mutex>
@@ -9,6 +10,8 @@
 #include "analytics/TallyRuntime.h"
 #include "app/QELAppDelegate.h"
 #include "app/QELTabBarController.h"
+#include "core/remote/QELHotkeys.h"
+#include "core/remote/QELRemoteCommands.h"
 #include "foundation/Application.h"
 #include "support/TestSupport.h"
 #include "ui/UiTest.h"
@@ -261,6 +264,57 @@ TEST_F(AppDelegateTest, TheBoardsGearOpensTheSettingsWhichSayWhatTheVirtualMicro
     // The null output of the tests: no sound server, so no virtual microphone.
     EXPECT_FALSE(settings->routingSwitch()->isEnabled());
     EXPECT_TRUE(settings->noteLabel()->text().contains("PipeWire 或 PulseAudio"));
+    // The hotkeys: offscreen has no key grabs, and says so; a row clears.
+    QWidget* screen = settings->view();
+    bool saysUnavailable = false;
+    for (auto* label : screen->findChildren<QLabel*>())
+        saysUnavailable |= label->text().contains("不支持全局快捷键");
+    EXPECT_TRUE(saysUnavailable);
+    auto* stopAll = screen->findChild<QLabel*>(QELHotkeys::kDefaultStopAll);
+    ASSERT_TRUE(stopAll);
+    EXPECT_EQ(stopAll->text(), QString("ctrl+alt+0  stop-all"));
+    auto* clear = stopAll->parentWidget()->findChild<QPushButton*>();
+    ASSERT_TRUE(clear);
+    clear->click();
+    drain();
+    EXPECT_TRUE(QELHotkeys().all().empty());
+    QELHotkeys().set({*QELKeyCombo::parse(QELHotkeys::kDefaultStopAll), QELHotkey::Action::StopAll,
+                      "", ""});
     EXPECT_TRUE(delegate->window()->grab().save(
         QString::fromStdString(uitest::outputDir() + "/app_settings.png")));
+}
+
+TEST_F(AppDelegateTest, RemotePlaysLightTheItemAndAreCountedAsTapsAre) {
+    QELRemoteCommands* commands = delegate->remoteCommands();
+    ASSERT_TRUE(commands);
+    auto& board = tabs->soundEffectListViewController();
+    auto effect = board.viewModel()->objectAtIndexPath({0, 1});
+    auto playEvents = [&](const char* id) { return std::ranges::count(sink->log, id); };
+
+    EXPECT_TRUE(commands->play(effect->category(), effect->name()));
+    drain();
+    EXPECT_EQ(board.collectionView()->indexPathsForSelectedItems(),
+              std::vector<IndexPath>{IndexPath(0, 1)});
+    EXPECT_EQ(playEvents("event:playSound"), 1);
+    EXPECT_FALSE(commands->play(effect->category(), effect->name()));
+    drain();
+    EXPECT_TRUE(board.collectionView()->indexPathsForSelectedItems().empty());
+    EXPECT_EQ(playEvents("event:playSound"), 1) << "stopping sends nothing";
+
+    // The collection's screen has not been shown yet: it loads to play.
+    auto& mine = tabs->mySoundEffectsViewController();
+    mine.viewModel()->addSoundEffect(effect);
+    EXPECT_TRUE(commands->playFavorite(effect->name()));
+    drain();
+    EXPECT_EQ(playEvents("event:playFavorite"), 1);
+    EXPECT_EQ(mine.collectionView()->indexPathsForSelectedItems().size(), 1u);
+    // The board's stop-all button stops it from the other tab.
+    auto* boardNav = static_cast<QELNavigationController*>(tabs->viewControllers()[0].get());
+    Button* stopAll = boardNav->navigationBar()->leftButton();
+    ASSERT_TRUE(stopAll->isVisibleTo(boardNav->navigationBar()));
+    QTest::mouseClick(stopAll, Qt::LeftButton, {}, stopAll->rect().center());
+    drain();
+    EXPECT_TRUE(mine.collectionView()->indexPathsForSelectedItems().empty());
+    EXPECT_EQ(commands->playing(), "");
+    mine.viewModel()->removeSoundEffect(mine.viewModel()->storage().soundEffects().back());
 }

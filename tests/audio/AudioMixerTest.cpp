@@ -97,3 +97,21 @@ TEST(AudioMixer, AVoiceOfNoFramesEndsEvenInAnEmptyBlock) {
     ASSERT_EQ(ended.size(), 1u);
     EXPECT_EQ(ended[0].second, VoiceEnd::Finished);
 }
+
+TEST(AudioMixer, TheMasterVolumeScalesEveryVoiceFromTheNextBlockOn) {
+    AudioMixer mixer(1);
+    AudioVoice a(sound(1, {0.4f, 0.4f, 0.4f}), 0, 0.5f);
+    AudioVoice b(sound(1, {0.2f, 0.2f, 0.2f}), 0, 1.0f);
+    mixer.start(&a);
+    mixer.start(&b);
+    mixer.setMasterVolume(0.5f);
+    std::vector<float> out(1);
+    mixer.render(out.data(), 1);
+    EXPECT_NEAR(out[0], 0.2f, 1e-6);
+    mixer.setMasterVolume(3.0f);  // clamped
+    mixer.render(out.data(), 1);
+    EXPECT_NEAR(out[0], 0.4f, 1e-6);
+    mixer.setMasterVolume(0.0f);
+    mixer.render(out.data(), 1);
+    EXPECT_EQ(out[0], 0.0f);
+}

@@ -89,6 +89,11 @@ TEST_F(SettingsTest, ChoicesTakeEffectAndTheListsFollowTheServer) {
     EXPECT_NE(engine.outputName().find("+ headset"), std::string::npos) << engine.outputName();
     screen->monitorVolumeSlider()->setValue(40);
     EXPECT_FLOAT_EQ(settings.monitorVolume(), 0.4f);
+    // The effects' own volume is kept and reaches the engine at once.
+    EXPECT_EQ(screen->effectsVolumeSlider()->value(), 100);
+    screen->effectsVolumeSlider()->setValue(25);
+    EXPECT_FLOAT_EQ(settings.effectsVolume(), 0.25f);
+    EXPECT_FLOAT_EQ(engine.effectsVolume(), 0.25f);
 
     // ...and pulled out: the monitor falls back to the default and says so.
     testsupport::run(

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "RunningProgram.h"
 #include "audio/AudioAssetReader.h"
 #include "audio/AudioDevices.h"
 #include "audio/AudioEngine.h"
@@ -28,6 +29,7 @@
 #include "core/maker/QELSoundEffectEditType.h"
 #include "core/maker/QELSoundEffectEditor.h"
 #include "core/playback/QELSoundEffectListViewModel.h"
+#include "core/remote/QELHotkeys.h"
 #include "core/settings/QELAudioSettings.h"
 #include "foundation/DebugLog.h"
 #include "foundation/Files.h"
@@ -48,7 +50,16 @@ int usage() {
         "                                      add a built-in sound effect to the collection\n"
         "  collection remove ROW               remove the entry at ROW from the collection\n"
         "  play CATEGORY TITLE [--device NAME] [--bundle DIR]\n"
-        "                                      play a built-in sound effect to its end\n"
+        "                                      play a built-in sound effect: in the running\n"
+        "                                      program when there is one (a second play\n"
+        "                                      stops it), else here to its end\n"
+        "  play --favorite TITLE               play a favourite in the running program\n"
+        "  stop                                stop what the running program plays\n"
+        "  hotkey set COMBO CATEGORY TITLE | set COMBO --favorite TITLE | set COMBO stop-all\n"
+        "  hotkey list | hotkey clear COMBO    global hotkeys (COMBO like ctrl+alt+1), in the\n"
+        "                                      running program or the stored settings\n"
+        "  list                                the board (category, title), from the running\n"
+        "                                      program or the catalogue\n"
         "  devices                             list the sound server's and PortAudio's devices\n"
         "  route status|on|off                 show the stored audio routing, or switch the\n"
         "                                      virtual microphone on or off at the next start\n"
@@ -288,11 +299,43 @@ bool runWithTimers(const std::function<bool()>& done,
     }
 }
 
+// Tells what the running program answered; 1 on a refusal.
+int answered(const std::optional<bool>& started, const std::string& what,
+             const std::string& error) {
+    if (!started) {
+        std::fprintf(stderr, "quellio-cli: %s\n", error.c_str());
+        return 1;
+    }
+    std::cout << (*started ? "playing " : "stopped ") << what << " in the running program\n";
+    return 0;
+}
+
 int play(Args args) {
     std::string bundleDir;
+    std::string favorite;
     std::string device = platform::AudioEngineOptions::fromEnvironment().outputDevice;
-    if (!takeOption(args, "--bundle", bundleDir) || !takeOption(args, "--device", device)) return 2;
-    if (args.size() != 2) return usage();
+    const bool deviceGiven = std::find(args.begin(), args.end(), "--device") != args.end();
+    if (!takeOption(args, "--bundle", bundleDir) || !takeOption(args, "--device", device) ||
+        !takeOption(args, "--favorite", favorite))
+        return 2;
+    if (favorite.empty() ? args.size() != 2 : !args.empty()) return usage();
+    // Another bundle or a device of its own plays here; otherwise the
+    // running program plays it, lit on its board, one sound at a time.
+    if (bundleDir.empty() && !deviceGiven) {
+        RunningProgram program;
+        std::string error;
+        if (program.reachable()) {
+            if (!favorite.empty())
+                return answered(program.playFavorite(favorite, error), favorite, error);
+            return answered(program.play(args[0], args[1], error), args[0] + "/" + args[1],
+                            error);
+        }
+        std::fputs("quellio-cli: no running program is reachable; playing here\n", stderr);
+    }
+    if (!favorite.empty()) {
+        std::fputs("quellio-cli: no running program is reachable to play a favourite\n", stderr);
+        return 1;
+    }
     if (!selectBundle(bundleDir)) return 1;
 
     QELSoundEffectListViewModel board;
@@ -344,6 +387,102 @@ int play(Args args) {
         return 1;
     }
     platform::AudioEngine::shared().stop();  // lets the last buffers play out
+    return 0;
+}
+
+int stop(Args args) {
+    if (!args.empty()) return usage();
+    RunningProgram program;
+    std::string error;
+    if (!program.reachable()) {
+        std::cout << "no running program is reachable: nothing plays\n";
+        return 0;
+    }
+    if (!program.stop(error)) {
+        std::fprintf(stderr, "quellio-cli: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int hotkey(Args args) {
+    if (args.empty()) return usage();
+    const std::string sub = args[0];
+    args.erase(args.begin());
+    std::string favorite;
+    if (!takeOption(args, "--favorite", favorite)) return 2;
+    RunningProgram program;
+    std::string error;
+    if (sub == "list" && args.empty() && favorite.empty()) {
+        std::vector<std::vector<std::string>> rows;
+        if (program.reachable()) {
+            auto answer = program.listHotkeys(error);
+            if (!answer) {
+                std::fprintf(stderr, "quellio-cli: %s\n", error.c_str());
+                return 1;
+            }
+            rows = std::move(*answer);
+        } else {
+            for (const QELHotkey& h : QELHotkeys().all())
+                rows.push_back({h.combo.text(), h.describe(), "stored"});
+        }
+        for (const auto& row : rows) std::cout << row[0] << '\t' << row[1] << '\t' << row[2] << '\n';
+        return 0;
+    }
+    if (sub == "clear" && args.size() == 1 && favorite.empty()) {
+        if (program.reachable()) {
+            auto cleared = program.callWithStrings("ClearHotkey", {args[0]}, error);
+            if (!cleared) std::fprintf(stderr, "quellio-cli: %s\n", error.c_str());
+            return cleared && *cleared ? 0 : 1;
+        }
+        auto combo = QELKeyCombo::parse(args[0]);
+        return combo && QELHotkeys().clear(*combo) ? 0 : 1;
+    }
+    if (sub != "set" || args.empty()) return usage();
+    const std::string combo = args[0];
+    std::vector<std::string> call;
+    if (!favorite.empty() && args.size() == 1) call = {combo, "favorite", "", favorite};
+    else if (args.size() == 2 && args[1] == "stop-all") call = {combo, "stop-all", "", ""};
+    else if (args.size() == 3) call = {combo, "play", args[1], args[2]};
+    else return usage();
+    if (program.reachable()) {
+        auto set = program.callWithStrings("SetHotkey", call, error);
+        if (!set) std::fprintf(stderr, "quellio-cli: %s\n", error.c_str());
+        return set && *set ? 0 : 1;
+    }
+    auto parsed = QELKeyCombo::parse(combo);
+    if (!parsed) {
+        std::fprintf(stderr, "quellio-cli: not a key combination: %s\n", combo.c_str());
+        return 1;
+    }
+    QELHotkey hotkey{*parsed, QELHotkey::Action::StopAll, call[2], call[3]};
+    if (call[1] == "play") hotkey.action = QELHotkey::Action::Play;
+    if (call[1] == "favorite") hotkey.action = QELHotkey::Action::PlayFavorite;
+    QELHotkeys().set(hotkey);
+    return 0;
+}
+
+int list(Args args) {
+    if (!args.empty()) return usage();
+    RunningProgram program;
+    std::string error;
+    std::vector<std::pair<std::string, std::string>> items;
+    if (program.reachable()) {
+        auto answer = program.list(error);
+        if (!answer) {
+            std::fprintf(stderr, "quellio-cli: %s\n", error.c_str());
+            return 1;
+        }
+        items = std::move(*answer);
+    } else {
+        const auto provider = QELSoundEffectListViewModel().dataProvider();
+        for (int64_t section = 0; section < provider->numberOfSections(); ++section)
+            for (int64_t row = 0; row < provider->numberOfItemsInSection(section); ++row) {
+                auto effect = provider->objectAtIndexPath({section, row});
+                items.emplace_back(effect->category(), effect->name());
+            }
+    }
+    for (const auto& [category, title] : items) std::cout << category << '\t' << title << '\n';
     return 0;
 }
 
@@ -665,7 +804,8 @@ int main(int argc, char** argv) {
     const std::map<std::string, std::function<int(Args)>> commands = {
         {"catalogue", catalogue}, {"collection", collection}, {"play", play},
         {"devices", devices},     {"render", render},         {"record", record},
-        {"route", route},
+        {"route", route},         {"stop", stop},             {"list", list},
+        {"hotkey", hotkey},
     };
     const std::string name = argv[1];
     if (name == "-h" || name == "--help" || name == "help") {

@@ -33,7 +33,7 @@ QELPlaySelection::~QELPlaySelection() {
     controller_->setPlayStopped({});
 }
 
-void QELPlaySelection::didTapItemAtIndexPath(const IndexPath& indexPath) {
+bool QELPlaySelection::didTapItemAtIndexPath(const IndexPath& indexPath, AudioError* failure) {
     AudioError error;
     const bool started = controller_->playOrStopAtIndexPath(indexPath, &error);
     if (!error.message.empty()) {
@@ -44,7 +44,14 @@ void QELPlaySelection::didTapItemAtIndexPath(const IndexPath& indexPath) {
         if (view_) view_->deselectItemAtIndexPath(indexPath, false);
         if (error.code == AudioError::Code::FileUnreadable)
             QELNavigationAlertManager::showAlert(QELNavigationAlert(QStringLiteral("音效文件不见了")));
-        return;
+        if (failure) *failure = error;
+        return false;
     }
     if (started) QELStatisticsSink::shared().event(playEventID_);
+    return started;
+}
+
+bool QELPlaySelection::tapItemAtIndexPath(const IndexPath& indexPath, AudioError* error) {
+    if (view_) view_->selectItemAtIndexPath(indexPath, false);
+    return didTapItemAtIndexPath(indexPath, error);
 }

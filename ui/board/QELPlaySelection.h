@@ -19,7 +19,14 @@ public:
     QELPlaySelection(const QELPlaySelection&) = delete;
     QELPlaySelection& operator=(const QELPlaySelection&) = delete;
 
-    void didTapItemAtIndexPath(const platform::IndexPath& indexPath);
+    // True when a sound started; a failure deselects the item and fills
+    // `error`.
+    bool didTapItemAtIndexPath(const platform::IndexPath& indexPath,
+                               platform::AudioError* error = nullptr);
+    // The same for a tap from outside the window: the item lights first, as
+    // a click on it would.
+    bool tapItemAtIndexPath(const platform::IndexPath& indexPath,
+                            platform::AudioError* error = nullptr);
 
 private:
     std::shared_ptr<QELSoundEffectPlayController> controller_;

@@ -88,3 +88,8 @@ void QELSoundEffectListViewController::didSelectItemAtIndexPath(CollectionView&,
                                                                 const IndexPath& indexPath) {
     playSelection_->didTapItemAtIndexPath(indexPath);
 }
+
+bool QELSoundEffectListViewController::tapItemAtIndexPath(const IndexPath& indexPath, AudioError* error) {
+    view();  // the screen may not have been shown yet
+    return playSelection_->tapItemAtIndexPath(indexPath, error);
+}

@@ -53,6 +53,10 @@ public:
         const QELSoundEffect::Ref& object) override;
     void didSelectItemAtIndexPath(platform::CollectionView& collectionView,
                                   const platform::IndexPath& indexPath) override;
+    // A tap from outside the window (the session bus, a hotkey): the item
+    // lights and is counted as if clicked. True when a sound started.
+    bool tapItemAtIndexPath(const platform::IndexPath& indexPath,
+                            platform::AudioError* error = nullptr);
 
     const std::shared_ptr<QELSoundEffectListViewModel>& viewModel() const { return viewModel_; }
     QELSoundEffectListCollectionViewDataSource* dataSource() const { return dataSource_.get(); }

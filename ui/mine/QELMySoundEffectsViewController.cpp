@@ -234,3 +234,8 @@ void QELMySoundEffectsViewController::showEditOptions(const QELCollectionSoundEf
     editOptions_ = options;
     showPopover(*options);
 }
+
+bool QELMySoundEffectsViewController::tapItemAtIndexPath(const IndexPath& indexPath, AudioError* error) {
+    view();  // the screen may not have been shown yet
+    return playSelection_->tapItemAtIndexPath(indexPath, error);
+}

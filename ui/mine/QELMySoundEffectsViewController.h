@@ -41,6 +41,10 @@ public:
         const QELCollectionSoundEffect::Ref& object) override;
     void didSelectItemAtIndexPath(platform::CollectionView& collectionView,
                                   const platform::IndexPath& indexPath) override;
+    // A tap from outside the window (the session bus, a hotkey): the item
+    // lights and is counted as if clicked. True when a sound started.
+    bool tapItemAtIndexPath(const platform::IndexPath& indexPath,
+                            platform::AudioError* error = nullptr);
 
     // The add button: the picker, in add mode.
     void onTapAddItem();

@@ -115,12 +115,14 @@ void QELSettingsViewController::loadView() {
     monitorOutput_ = new QComboBox();
     microphone_ = new QComboBox();
     makerInput_ = new QComboBox();
+    effectsVolume_ = volumeSlider(settings_.effectsVolume());
     streamVolume_ = volumeSlider(settings_.streamVolume());
     monitorVolume_ = volumeSlider(settings_.monitorVolume());
     microphoneVolume_ = volumeSlider(settings_.microphoneVolume());
 
     auto* output = new QWidget();
     auto* form = new QFormLayout(output);
+    form->addRow(QStringLiteral("音效音量"), effectsVolume_);
     form->addRow(routingSwitch_);
     form->addRow(QStringLiteral("直播输出"), streamOutput_);
     form->addRow(QStringLiteral("直播音量"), streamVolume_);
@@ -148,6 +150,10 @@ void QELSettingsViewController::loadView() {
     for (QSlider* slider : {streamVolume_, monitorVolume_, microphoneVolume_}) {
         QObject::connect(slider, &QSlider::valueChanged, root, [this] { changed(); });
     }
+    // Every backend has it, so it applies at once and never reopens a device.
+    QObject::connect(effectsVolume_, &QSlider::valueChanged, root, [this](int value) {
+        routing_.setEffectsVolume(value / float(kVolumeSteps));
+    });
     std::weak_ptr<ViewController> weak = weakSelf();
     routing_.setDevicesChangedHandler([weak] {
         if (auto self = weak.lock()) static_cast<QELSettingsViewController&>(*self).reloadDevices();

@@ -38,6 +38,7 @@ public:
     QComboBox* microphoneBox() const { return microphone_; }
     QComboBox* makerInputBox() const { return makerInput_; }
     QSlider* streamVolumeSlider() const { return streamVolume_; }
+    QSlider* effectsVolumeSlider() const { return effectsVolume_; }
     QSlider* monitorVolumeSlider() const { return monitorVolume_; }
     QSlider* microphoneVolumeSlider() const { return microphoneVolume_; }
     QLabel* noteLabel() const { return note_; }
@@ -55,6 +56,7 @@ private:
     QComboBox* microphone_ = nullptr;
     QComboBox* makerInput_ = nullptr;
     QSlider* streamVolume_ = nullptr;
+    QSlider* effectsVolume_ = nullptr;
     QSlider* monitorVolume_ = nullptr;
     QSlider* microphoneVolume_ = nullptr;
     QLabel* note_ = nullptr;

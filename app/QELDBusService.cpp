@@ -1,0 +1,179 @@
+#include "app/QELDBusService.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QVariantMap>
+#include <algorithm>
+
+#include "core/remote/QELHotkeys.h"
+#include "core/remote/QELRemoteCommands.h"
+#include "ui/hotkeys/QELGlobalHotkeys.h"
+
+QDBusArgument& operator<<(QDBusArgument& argument, const QELDBusEffect& effect) {
+    argument.beginStructure();
+    argument << effect.category << effect.title;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, QELDBusEffect& effect) {
+    argument.beginStructure();
+    argument >> effect.category >> effect.title;
+    argument.endStructure();
+    return argument;
+}
+
+QDBusArgument& operator<<(QDBusArgument& argument, const QELDBusHotkey& hotkey) {
+    argument.beginStructure();
+    argument << hotkey.combo << hotkey.target << hotkey.state;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, QELDBusHotkey& hotkey) {
+    argument.beginStructure();
+    argument >> hotkey.combo >> hotkey.target >> hotkey.state;
+    argument.endStructure();
+    return argument;
+}
+
+QELDBusService::Claim QELDBusService::claimBusName(bool* raisedOther) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface()) return Claim::NoBus;
+    const auto reply = bus.interface()->registerService(
+        kServiceName, QDBusConnectionInterface::DontQueueService,
+        QDBusConnectionInterface::DontAllowReplacement);
+    if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered)
+        return Claim::Owned;
+    if (!reply.isValid()) return Claim::NoBus;
+    const QDBusMessage answer = bus.call(
+        QDBusMessage::createMethodCall(kServiceName, kObjectPath, kInterface, "Raise"),
+        QDBus::Block, 5000);
+    if (raisedOther) *raisedOther = answer.type() == QDBusMessage::ReplyMessage;
+    return Claim::TakenByAnother;
+}
+
+QELDBusService::QELDBusService(QELRemoteCommands& commands, std::function<void()> raise,
+                               QObject* parent)
+    : QObject(parent), commands_(commands), raise_(std::move(raise)) {
+    qDBusRegisterMetaType<QELDBusEffect>();
+    qDBusRegisterMetaType<QList<QELDBusEffect>>();
+    qDBusRegisterMetaType<QELDBusHotkey>();
+    qDBusRegisterMetaType<QList<QELDBusHotkey>>();
+    commands_.setPlayingChanged(
+        [this](const std::string& now) { announcePlaying(QString::fromStdString(now)); });
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return;
+    exported_ = bus.registerObject(kObjectPath, this,
+                                   QDBusConnection::ExportAllSlots |
+                                       QDBusConnection::ExportAllProperties);
+}
+
+QELDBusService::~QELDBusService() {
+    commands_.setPlayingChanged({});
+    if (exported_) QDBusConnection::sessionBus().unregisterObject(kObjectPath);
+}
+
+QString QELDBusService::playing() const { return QString::fromStdString(commands_.playing()); }
+
+namespace {
+
+// The bus name of a refusal: com.zentrik.Quellio.Error.<name>.
+QString errorName(const QELRemoteError& error) {
+    return QStringLiteral("com.zentrik.Quellio.Error.") + QString::fromLatin1(error.name());
+}
+
+}  // namespace
+
+bool QELDBusService::Play(const QString& category, const QString& title) {
+    QELRemoteError error;
+    const bool started = commands_.play(category.toStdString(), title.toStdString(), &error);
+    if (error && calledFromDBus())
+        sendErrorReply(errorName(error), QString::fromStdString(error.message));
+    return started;
+}
+
+bool QELDBusService::PlayFavorite(const QString& title) {
+    QELRemoteError error;
+    const bool started = commands_.playFavorite(title.toStdString(), &error);
+    if (error && calledFromDBus())
+        sendErrorReply(errorName(error), QString::fromStdString(error.message));
+    return started;
+}
+
+void QELDBusService::Stop() { commands_.stop(); }
+
+QList<QELDBusEffect> QELDBusService::List() {
+    QList<QELDBusEffect> items;
+    for (const auto& [category, title] : commands_.list())
+        items.append({QString::fromStdString(category), QString::fromStdString(title)});
+    return items;
+}
+
+QStringList QELDBusService::ListFavorites() {
+    QStringList titles;
+    for (const auto& title : commands_.listFavorites()) titles.append(QString::fromStdString(title));
+    return titles;
+}
+
+void QELDBusService::Raise() {
+    if (raise_) raise_();
+}
+
+void QELDBusService::announcePlaying(const QString& playing) {
+    if (!exported_) return;
+    QDBusMessage signal = QDBusMessage::createSignal(
+        kObjectPath, "org.freedesktop.DBus.Properties", "PropertiesChanged");
+    signal << QString::fromLatin1(kInterface) << QVariantMap{{"Playing", playing}}
+           << QStringList();
+    QDBusConnection::sessionBus().send(signal);
+}
+
+bool QELDBusService::SetHotkey(const QString& combo, const QString& action,
+                               const QString& category, const QString& title) {
+    auto refuse = [this](const char* name, const QString& message) {
+        if (calledFromDBus())
+            sendErrorReply(QStringLiteral("com.zentrik.Quellio.Error.") + QLatin1String(name),
+                           message);
+        return false;
+    };
+    const auto parsed = QELKeyCombo::parse(combo.toStdString());
+    if (!parsed) return refuse("InvalidArgument", "not a key combination: " + combo.left(64));
+    QELHotkey hotkey{*parsed, QELHotkey::Action::StopAll, category.toStdString(),
+                     title.toStdString()};
+    if (action == "play") hotkey.action = QELHotkey::Action::Play;
+    else if (action == "favorite") hotkey.action = QELHotkey::Action::PlayFavorite;
+    else if (action != "stop-all") return refuse("InvalidArgument", "unknown action " + action.left(64));
+    QELRemoteError error;
+    if (hotkey.action == QELHotkey::Action::Play &&
+        !commands_.exists(hotkey.category, hotkey.title, &error))
+        return refuse(error.name(), QString::fromStdString(error.message));
+    QELHotkeys().set(hotkey);
+    if (hotkeys_) hotkeys_->setHotkeys(QELHotkeys().all());
+    if (hotkeys_ && std::ranges::find(hotkeys_->taken(), *parsed) != hotkeys_->taken().end())
+        return refuse("HotkeyTaken", parsed->text().c_str() +
+                                         QStringLiteral(" is held by another program"));
+    return true;
+}
+
+bool QELDBusService::ClearHotkey(const QString& combo) {
+    const auto parsed = QELKeyCombo::parse(combo.toStdString());
+    if (!parsed || !QELHotkeys().clear(*parsed)) return false;
+    if (hotkeys_) hotkeys_->setHotkeys(QELHotkeys().all());
+    return true;
+}
+
+QList<QELDBusHotkey> QELDBusService::ListHotkeys() {
+    QList<QELDBusHotkey> list;
+    for (const QELHotkey& h : QELHotkeys().all()) {
+        QString state = QStringLiteral("ok");
+        if (!hotkeys_ || !hotkeys_->available()) state = QStringLiteral("unavailable");
+        else if (std::ranges::find(hotkeys_->taken(), h.combo) != hotkeys_->taken().end())
+            state = QStringLiteral("taken");
+        list.append({QString::fromStdString(h.combo.text()), QString::fromStdString(h.describe()),
+                     state});
+    }
+    return list;
+}

@@ -1,0 +1,175 @@
+#include "RunningProgram.h"
+
+#include <dbus/dbus.h>
+
+namespace {
+
+constexpr const char* kService = "com.zentrik.Quellio";
+constexpr const char* kPath = "/com/zentrik/Quellio";
+constexpr const char* kInterface = "com.zentrik.Quellio";
+// A program that does not answer within this is as good as gone.
+constexpr int kTimeoutMs = 5000;
+
+struct Error {
+    DBusError e;
+    Error() { dbus_error_init(&e); }
+    ~Error() { dbus_error_free(&e); }
+    std::string text() const {
+        return dbus_error_is_set(&e) ? std::string(e.name) + ": " + e.message : std::string();
+    }
+};
+
+// Sends `message` (taken over) and returns the reply, or nullptr with `error`.
+DBusMessage* callMethod(DBusConnection* connection, DBusMessage* message, std::string& error) {
+    if (!message) {
+        error = "out of memory";
+        return nullptr;
+    }
+    // Never start a program just to answer a script.
+    dbus_message_set_auto_start(message, FALSE);
+    Error e;
+    DBusMessage* reply =
+        dbus_connection_send_with_reply_and_block(connection, message, kTimeoutMs, &e.e);
+    dbus_message_unref(message);
+    if (!reply) error = e.text();
+    return reply;
+}
+
+DBusMessage* newCall(const char* method) {
+    return dbus_message_new_method_call(kService, kPath, kInterface, method);
+}
+
+std::optional<bool> boolReply(DBusMessage* reply, std::string& error) {
+    if (!reply) return std::nullopt;
+    dbus_bool_t value = FALSE;
+    Error e;
+    const bool ok = dbus_message_get_args(reply, &e.e, DBUS_TYPE_BOOLEAN, &value, DBUS_TYPE_INVALID);
+    dbus_message_unref(reply);
+    if (!ok) {
+        error = e.text();
+        return std::nullopt;
+    }
+    return value != FALSE;
+}
+
+}  // namespace
+
+RunningProgram::RunningProgram() {
+    Error e;
+    connection_ = dbus_bus_get_private(DBUS_BUS_SESSION, &e.e);
+    if (!connection_) return;
+    dbus_connection_set_exit_on_disconnect(connection_, FALSE);
+    Error owner;
+    reachable_ = dbus_bus_name_has_owner(connection_, kService, &owner.e);
+}
+
+RunningProgram::~RunningProgram() {
+    if (!connection_) return;
+    dbus_connection_close(connection_);
+    dbus_connection_unref(connection_);
+}
+
+std::optional<bool> RunningProgram::play(const std::string& category, const std::string& title,
+                                         std::string& error) {
+    DBusMessage* message = newCall("Play");
+    const char* c = category.c_str();
+    const char* t = title.c_str();
+    if (message)
+        dbus_message_append_args(message, DBUS_TYPE_STRING, &c, DBUS_TYPE_STRING, &t,
+                                 DBUS_TYPE_INVALID);
+    return boolReply(callMethod(connection_, message, error), error);
+}
+
+std::optional<bool> RunningProgram::callWithStrings(const char* method,
+                                                   const std::vector<std::string>& args,
+                                                   std::string& error) {
+    DBusMessage* message = newCall(method);
+    if (message) {
+        DBusMessageIter it;
+        dbus_message_iter_init_append(message, &it);
+        for (const std::string& a : args) {
+            const char* s = a.c_str();
+            dbus_message_iter_append_basic(&it, DBUS_TYPE_STRING, &s);
+        }
+    }
+    return boolReply(callMethod(connection_, message, error), error);
+}
+
+std::optional<std::vector<std::vector<std::string>>> RunningProgram::listHotkeys(
+    std::string& error) {
+    DBusMessage* reply = callMethod(connection_, newCall("ListHotkeys"), error);
+    if (!reply) return std::nullopt;
+    std::vector<std::vector<std::string>> rows;
+    DBusMessageIter top, array, item;
+    bool ok = dbus_message_iter_init(reply, &top) &&
+              dbus_message_iter_get_arg_type(&top) == DBUS_TYPE_ARRAY;
+    if (ok) {
+        dbus_message_iter_recurse(&top, &array);
+        while (ok && dbus_message_iter_get_arg_type(&array) == DBUS_TYPE_STRUCT) {
+            dbus_message_iter_recurse(&array, &item);
+            std::vector<std::string> row;
+            while (dbus_message_iter_get_arg_type(&item) == DBUS_TYPE_STRING) {
+                const char* s = nullptr;
+                dbus_message_iter_get_basic(&item, &s);
+                row.emplace_back(s);
+                dbus_message_iter_next(&item);
+            }
+            ok = row.size() == 3;
+            rows.push_back(std::move(row));
+            dbus_message_iter_next(&array);
+        }
+    }
+    dbus_message_unref(reply);
+    if (!ok) {
+        error = "the program's ListHotkeys answer is not a(sss)";
+        return std::nullopt;
+    }
+    return rows;
+}
+
+std::optional<bool> RunningProgram::playFavorite(const std::string& title, std::string& error) {
+    DBusMessage* message = newCall("PlayFavorite");
+    const char* t = title.c_str();
+    if (message) dbus_message_append_args(message, DBUS_TYPE_STRING, &t, DBUS_TYPE_INVALID);
+    return boolReply(callMethod(connection_, message, error), error);
+}
+
+bool RunningProgram::stop(std::string& error) {
+    DBusMessage* reply = callMethod(connection_, newCall("Stop"), error);
+    if (!reply) return false;
+    dbus_message_unref(reply);
+    return true;
+}
+
+std::optional<std::vector<std::pair<std::string, std::string>>> RunningProgram::list(
+    std::string& error) {
+    DBusMessage* reply = callMethod(connection_, newCall("List"), error);
+    if (!reply) return std::nullopt;
+    std::vector<std::pair<std::string, std::string>> items;
+    DBusMessageIter top, array, item;
+    bool ok = dbus_message_iter_init(reply, &top) &&
+              dbus_message_iter_get_arg_type(&top) == DBUS_TYPE_ARRAY;
+    if (ok) {
+        dbus_message_iter_recurse(&top, &array);
+        while (ok && dbus_message_iter_get_arg_type(&array) == DBUS_TYPE_STRUCT) {
+            dbus_message_iter_recurse(&array, &item);
+            const char* fields[2] = {nullptr, nullptr};
+            for (auto& field : fields) {
+                if (dbus_message_iter_get_arg_type(&item) != DBUS_TYPE_STRING) {
+                    ok = false;
+                    break;
+                }
+                dbus_message_iter_get_basic(&item, &field);
+                dbus_message_iter_next(&item);
+            }
+            if (ok) items.emplace_back(fields[0], fields[1]);
+            dbus_message_iter_next(&array);
+        }
+    }
+    dbus_message_unref(reply);
+    if (!ok) {
+        error = "the program's List answer is not a(ss)";
+        return std::nullopt;
+    }
+    return items;
+}

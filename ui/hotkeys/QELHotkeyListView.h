@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QWidget>
+
+class QELGlobalHotkeys;
+class QVBoxLayout;
+
+// The settings screen's list of hotkeys: each combination, what it fires
+// and a button that clears it. A favourite that is gone and a combination
+// another program holds are marked; without X11 the list says hotkeys do
+// not work here.
+class QELHotkeyListView : public QWidget {
+public:
+    explicit QELHotkeyListView(QELGlobalHotkeys* hotkeys, QWidget* parent = nullptr);
+    void reload();
+
+private:
+    QELGlobalHotkeys* hotkeys_;
+    QVBoxLayout* rows_;
+};
