@@ -129,11 +129,11 @@ PulseAudioBackend::~PulseAudioBackend() {
 
 bool PulseAudioBackend::openOutput(Output& output, const std::string& sink, const char* name,
                                    AudioError* error) {
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(sampleRate_), kChannels};
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(sampleRate_), kChannels};
     pa_proplist* props = pa_proplist_new();
     pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "event");
     output.stream =
-        pa_stream_new_with_proplist(connection_->context(), name, &spec, nullptr, props);
+        pa_stream_new_with_proplist(connection_->context(), name, &format, nullptr, props);
     pa_proplist_free(props);
     if (!output.stream) {
         setAudioError(error, AudioError::Code::DeviceUnavailable,
@@ -268,8 +268,8 @@ bool PulseAudioBackend::startInput(AudioError* error) {
     auto input = std::make_unique<Input>();
     input->renderer = renderer;
     PulseConnection::Lock lock(*connection_);
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(sampleRate_), 1};
-    input->stream = pa_stream_new(connection_->context(), "Quellio 录音", &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(sampleRate_), 1};
+    input->stream = pa_stream_new(connection_->context(), "Quellio 录音", &format, nullptr);
     if (!input->stream) {
         setAudioError(error, AudioError::Code::DeviceUnavailable, "PulseAudio: no input stream");
         return false;

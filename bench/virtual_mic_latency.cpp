@@ -167,8 +167,8 @@ int main(int argc, char** argv) {
     pa_stream* stream = nullptr;
     {
         platform::PulseConnection::Lock lock(*connection);
-        const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, 44100, 1};
-        stream = pa_stream_new(connection->context(), "bench", &spec, nullptr);
+        const pa_sample_spec format{PA_SAMPLE_FLOAT32LE, 44100, 1};
+        stream = pa_stream_new(connection->context(), "bench", &format, nullptr);
         pa_stream_set_read_callback(stream, &Listener::read, &listener);
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<uint32_t>(-1);

@@ -242,6 +242,10 @@ public:
             const std::string ours = "p" + std::to_string(i);
             storage.addSoundEffect(
                 QELSoundEffect::customSoundEffectWithName(ours, "/" + ours + ".caf"));
+            if (i + 1 < kSharedAdds) {
+                require(storage.flush(), "the answer " + ours + " written");
+                step("wrote " + ours);
+            }
         }
     }
 

@@ -13,7 +13,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "core/catalogue/QELSoundEffect.h"
 #include "core/settings/QELAudioSettings.h"
@@ -146,10 +145,9 @@ TEST(ProgramTest, TheProgramAndTheCommandLineShareOneCollection) {
                   0)
             << out;
         if (i + 1 == kSharedAdds) break;  // the last answer is written at the quit
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (!holds("p" + std::to_string(i)) && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        ASSERT_TRUE(holds("p" + std::to_string(i))) << "the program's answer to e" << i;
+        const std::string ours = "p" + std::to_string(i);
+        ASSERT_FALSE(driver.waitForLine("step: wrote " + ours, std::chrono::seconds(60)).empty());
+        ASSERT_TRUE(holds(ours)) << "the program's answer to e" << i;
     }
     std::string steps;
     const int status = driver.waitForExit(std::chrono::seconds(120), &steps);
