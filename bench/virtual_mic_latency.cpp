@@ -10,9 +10,6 @@
 // --existing measures against the sound server the environment names
 // (the desktop's PipeWire or PulseAudio) instead.
 #include <pulse/pulseaudio.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,57 +27,11 @@
 #include "audio/AudioEngine.h"
 #include "audio/PulseConnection.h"
 #include "audio/VirtualDevices.h"
-
-extern char** environ;
+#include "support/PulseServer.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// A pulseaudio of our own in a scratch runtime directory.
-class Server {
-public:
-    bool start() {
-        dir_ =
-            std::filesystem::temp_directory_path() / ("quellio-bench-" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir_ / "pulse");
-        ::setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
-        ::setenv("PULSE_RUNTIME_PATH", (dir_ / "pulse").c_str(), 1);
-        std::vector<std::string> argv = {"pulseaudio",
-                                         "-n",
-                                         "--daemonize=no",
-                                         "--exit-idle-time=-1",
-                                         "--disallow-exit",
-                                         "--use-pid-file=no",
-                                         "--log-level=error",
-                                         "-L",
-                                         "module-native-protocol-unix auth-anonymous=1",
-                                         "-L",
-                                         "module-null-sink sink_name=speakers"};
-        std::vector<char*> args;
-        for (auto& a : argv) args.push_back(a.data());
-        args.push_back(nullptr);
-        if (posix_spawnp(&pid_, "pulseaudio", nullptr, nullptr, args.data(), environ) != 0)
-            return false;
-        for (int i = 0; i < 500; ++i) {
-            if (platform::PulseConnection::connect("bench")) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
-    }
-    ~Server() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        std::error_code ignored;
-        if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
-    }
-
-private:
-    pid_t pid_ = -1;
-    std::filesystem::path dir_;
-};
 
 // Reads quellio_mic and notes when sound arrives after it was armed.
 struct Listener {
@@ -123,8 +75,10 @@ int main(int argc, char** argv) {
         if (a == "--taps" && i + 1 < argc) taps = std::atoi(argv[++i]);
         if (a == "--existing") existing = true;
     }
-    Server server;
-    if (!existing && !server.start()) {
+    // A private server of the tests' kind unless asked to use the running one.
+    std::optional<testsupport::PulseServer> server;
+    if (!existing) server.emplace();
+    if (server && !server->ready()) {
         std::fprintf(stderr, "cannot start pulseaudio\n");
         return 1;
     }
