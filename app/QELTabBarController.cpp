@@ -29,6 +29,19 @@ void setTab(ViewController& controller, const char* image, const char* selectedI
     item.imageInsets = kTabImageInsets;
 }
 
+// The settings screen, with the hotkeys' section, on top of `controller`'s
+// navigation stack.
+bool pushSettings(ViewController& controller) {
+    NavigationController* navigation = controller.navigationController();
+    if (!navigation) return false;
+    auto settings = std::make_shared<QELSettingsViewController>(QELAudioRouting::shared());
+    settings->view();
+    settings->addSection(QStringLiteral("快捷键"),
+                         new QELHotkeyListView(QELGlobalHotkeys::current()));
+    navigation->pushViewController(settings, true);
+    return true;
+}
+
 }  // namespace
 
 QELTabBarController::QELTabBarController()
@@ -45,22 +58,19 @@ QELTabBarController::QELTabBarController()
                         createNavigationController(soundEffectMakeViewController_),
                         createNavigationController(mySoundEffectsViewController_)});
     setSelectedIndex(0);
-    // The board's gear opens the settings.
+    // The board's gear opens the settings; so does the maker's 设置 when no
+    // microphone was found (the settings choose the input).
     std::weak_ptr<QELSoundEffectListViewController> board = soundEffectListViewController_;
     soundEffectListViewController_->navigationItem().rightBarButtonItem =
         std::make_shared<BarButtonItem>(
             BarButtonItem{{}, QStringLiteral("general_ic_settings_normal"), [board] {
-                                if (auto controller = board.lock()) {
-                                    auto settings = std::make_shared<QELSettingsViewController>(
-                                        QELAudioRouting::shared());
-                                    settings->view();
-                                    settings->addSection(
-                                        QStringLiteral("快捷键"),
-                                        new QELHotkeyListView(QELGlobalHotkeys::current()));
-                                    controller->navigationController()->pushViewController(
-                                        settings, true);
-                                }
-                            }});
+                              if (auto controller = board.lock()) pushSettings(*controller);
+                          }});
+    std::weak_ptr<QELSoundEffectMakeViewController> maker = soundEffectMakeViewController_;
+    soundEffectMakeViewController_->setSettingsOpener([maker] {
+        auto controller = maker.lock();
+        return controller && pushSettings(*controller);
+    });
     // Stop all: whatever plays, wherever it was started.
     soundEffectListViewController_->navigationItem().leftBarButtonItem =
         std::make_shared<BarButtonItem>(BarButtonItem{

@@ -251,7 +251,7 @@ TEST_F(AppDelegateTest, LaunchBeginsOneAnalyticsSessionAndDescribesTheHost) {
 
 }  // namespace
 
-TEST_F(AppDelegateTest, TheBoardsGearOpensTheSettingsWhichSayWhatTheVirtualMicrophoneNeeds) {
+TEST_F(AppDelegateTest, TheBoardsGearAndTheMakersSettingsOpenTheSettingsScreen) {
     auto* board = dynamic_cast<QELNavigationController*>(tabs->selectedViewController());
     ASSERT_TRUE(board);
     Button* gear = board->navigationBar()->rightButton();
@@ -282,6 +282,16 @@ TEST_F(AppDelegateTest, TheBoardsGearOpensTheSettingsWhichSayWhatTheVirtualMicro
                       "", ""});
     EXPECT_TRUE(delegate->window()->grab().save(
         QString::fromStdString(uitest::outputDir() + "/app_settings.png")));
+
+    // With no microphone, the maker's 设置 opens the same screen, where the
+    // input is chosen, rather than a program of the desktop.
+    tabs->userSelected(1);
+    drain();
+    auto* maker = dynamic_cast<QELNavigationController*>(tabs->selectedViewController());
+    ASSERT_TRUE(maker);
+    tabs->soundEffectMakeViewController().alertViewDidDismissWithButtonIndex(1);
+    drain();
+    EXPECT_TRUE(dynamic_cast<QELSettingsViewController*>(maker->topViewController()));
 }
 
 TEST_F(AppDelegateTest, RemotePlaysLightTheItemAndAreCountedAsTapsAre) {
