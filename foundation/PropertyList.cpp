@@ -708,7 +708,8 @@ struct Builder::Table {
     explicit Table(Format f) : format(f) {}
 
     Format format;
-    std::vector<Object> objects;
+    // A deque: growing moves no Value.
+    std::deque<Object> objects;
     std::deque<Container> containers;
     std::unordered_map<std::string, uint32_t> strings;
 
