@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <vector>
 
@@ -14,6 +15,14 @@ namespace {
 // Four seconds of input: the writer may stall that long on a slow disk.
 constexpr size_t kRingSamples = 44100 * 4;
 constexpr auto kWriterPoll = std::chrono::milliseconds(5);
+
+// QUELLIO_RECORDER_RING_SAMPLES shrinks the ring, so tests can make the
+// input overflow it for certain.
+size_t ringSamples() {
+    const char* forced = std::getenv("QUELLIO_RECORDER_RING_SAMPLES");
+    const long n = forced ? std::strtol(forced, nullptr, 10) : 0;
+    return n > 0 ? static_cast<size_t>(n) : kRingSamples;
+}
 
 }  // namespace
 
@@ -44,7 +53,7 @@ std::unique_ptr<AudioRecorder> AudioRecorder::create(AudioEngine& engine, const 
 }
 
 AudioRecorder::AudioRecorder(AudioEngine& engine, std::string path)
-    : engine_(engine), path_(std::move(path)), ring_(kRingSamples) {}
+    : engine_(engine), path_(std::move(path)), ring_(ringSamples()) {}
 
 AudioRecorder::~AudioRecorder() {
     stop();

@@ -8,7 +8,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <unordered_map>
 
 #include "foundation/Files.h"
 
@@ -682,13 +684,248 @@ Plist parseTree(const uint8_t* data, size_t size, bool* xml, std::string* error)
     return Plist(raw);
 }
 
-int depthOf(plist_t node) {
-    int depth = 0;
-    while ((node = plist_get_parent(node)) != nullptr) ++depth;
-    return depth;
-}
-
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// Objects for the binary writer, and the Builder's containers. A binary list
+// is a flat table of objects; containers hold the indices of theirs, so an
+// object's bytes can be written once the table is complete. Strings (keys
+// above all) are stored once.
+
+struct Builder::Container {
+    bool array;
+    int depth;
+    std::vector<uint32_t> keys;
+    std::vector<uint32_t> values;
+};
+
+struct Builder::Table {
+    struct Object {
+        Value leaf;
+        Container* container = nullptr;
+    };
+
+    explicit Table(Format f) : format(f) {}
+
+    Format format;
+    // A deque: growing moves no Value.
+    std::deque<Object> objects;
+    std::deque<Container> containers;
+    std::unordered_map<std::string, uint32_t> strings;
+
+    uint32_t push(Value leaf, Container* container = nullptr) {
+        objects.push_back(Object{std::move(leaf), container});
+        return static_cast<uint32_t>(objects.size() - 1);
+    }
+
+    Container* newContainer(bool array, int depth, uint32_t* index) {
+        Container* container = &containers.emplace_back(Container{array, depth, {}, {}});
+        *index = push(Value(), container);
+        return container;
+    }
+
+    std::optional<uint32_t> addString(const std::string& s, const char* what, std::string* error) {
+        if (auto it = strings.find(s); it != strings.end()) return it->second;
+        if (!checkText(s, what, format, error)) return std::nullopt;
+        const uint32_t index = push(Value(s));
+        strings.emplace(s, index);
+        return index;
+    }
+
+    // `value` and all it holds; checked and refused as toPlist does.
+    std::optional<uint32_t> add(const Value& value, int depth, std::string* error) {
+        if (depth > kMaxDepth) {
+            setError(error, "value nested too deeply for a property list");
+            return std::nullopt;
+        }
+        switch (value.type()) {
+            case Value::Type::Null:
+                setError(error, "a property list cannot hold null");
+                return std::nullopt;
+            case Value::Type::Object:
+                setError(error, "a property list cannot hold an object");
+                return std::nullopt;
+            case Value::Type::String:
+                return addString(*value.asString(), "string", error);
+            case Value::Type::Date: {
+                double seconds = value.asDate()->secondsSinceReferenceDate;
+                if (!(seconds >= kEarliestDate && seconds <= kLatestDate)) {
+                    setError(error, "date outside the years a property list can hold");
+                    return std::nullopt;
+                }
+                if (format == Format::Xml) seconds = std::floor(seconds);
+                return push(Value(Date{seconds}));
+            }
+            case Value::Type::Array: {
+                uint32_t index;
+                Container* c = newContainer(true, depth, &index);
+                c->values.reserve(value.asArray()->size());
+                for (const Value& item : *value.asArray()) {
+                    auto child = add(item, depth + 1, error);
+                    if (!child) return std::nullopt;
+                    c->values.push_back(*child);
+                }
+                return index;
+            }
+            case Value::Type::Dictionary: {
+                uint32_t index;
+                Container* c = newContainer(false, depth, &index);
+                for (const auto& [key, item] : *value.asDictionary()) {
+                    auto k = addString(key, "key", error);
+                    auto child = k ? add(item, depth + 1, error) : std::nullopt;
+                    if (!child) return std::nullopt;
+                    c->keys.push_back(*k);
+                    c->values.push_back(*child);
+                }
+                return index;
+            }
+            default:
+                return push(value);
+        }
+    }
+
+    Value toValue(uint32_t index) const {
+        const Object& object = objects[index];
+        if (!object.container) return object.leaf;
+        const Container& c = *object.container;
+        if (c.array) {
+            Value::Array array;
+            array.reserve(c.values.size());
+            for (uint32_t v : c.values) array.push_back(toValue(v));
+            return array;
+        }
+        Value::Dictionary dictionary;
+        for (size_t i = 0; i < c.keys.size(); ++i) {
+            dictionary.emplace(*objects[c.keys[i]].leaf.asString(), toValue(c.values[i]));
+        }
+        return dictionary;
+    }
+
+    // "bplist00", the objects in table order (the top one first), the offset
+    // table and the trailer; widths as small as the counts allow.
+    std::vector<uint8_t> writeBinary() const {
+        std::vector<uint8_t> out(kBinaryMagic, kBinaryMagic + kBinaryMagicSize);
+        out.reserve(objects.size() * 16 + 64);
+        const int refWidth = widthOf(objects.size());
+        std::vector<uint64_t> offsets;
+        offsets.reserve(objects.size());
+        for (const Object& object : objects) {
+            offsets.push_back(out.size());
+            if (object.container) {
+                const Container& c = *object.container;
+                putCount(out, c.array ? 0xA0 : 0xD0, c.values.size());
+                for (uint32_t k : c.keys) putBigEndian(out, k, refWidth);
+                for (uint32_t v : c.values) putBigEndian(out, v, refWidth);
+            } else {
+                putLeaf(out, object.leaf);
+            }
+        }
+        const uint64_t tableOffset = out.size();
+        const int offsetWidth = widthOf(tableOffset);
+        for (uint64_t offset : offsets) putBigEndian(out, offset, offsetWidth);
+        out.insert(out.end(), 6, 0);
+        out.push_back(static_cast<uint8_t>(offsetWidth));
+        out.push_back(static_cast<uint8_t>(refWidth));
+        putBigEndian(out, objects.size(), 8);
+        putBigEndian(out, 0, 8);
+        putBigEndian(out, tableOffset, 8);
+        return out;
+    }
+
+    static int widthOf(uint64_t n) {
+        return n <= 0xFF ? 1 : n <= 0xFFFF ? 2 : n <= 0xFFFFFFFF ? 4 : 8;
+    }
+
+    static void putBigEndian(std::vector<uint8_t>& out, uint64_t v, int width) {
+        for (int i = width - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    }
+
+    // Integers up to 32 bits are unsigned; 64 bits are two's complement.
+    static void putInteger(std::vector<uint8_t>& out, uint64_t v) {
+        const int width = widthOf(v);
+        out.push_back(static_cast<uint8_t>(0x10 | (width == 1 ? 0 : width == 2 ? 1 : width == 4 ? 2 : 3)));
+        putBigEndian(out, v, width);
+    }
+
+    static void putCount(std::vector<uint8_t>& out, uint8_t marker, uint64_t n) {
+        if (n < 15) {
+            out.push_back(static_cast<uint8_t>(marker | n));
+        } else {
+            out.push_back(static_cast<uint8_t>(marker | 0x0F));
+            putInteger(out, n);
+        }
+    }
+
+    static void putDouble(std::vector<uint8_t>& out, uint8_t marker, double d) {
+        uint64_t bits;
+        std::memcpy(&bits, &d, sizeof bits);
+        out.push_back(marker);
+        putBigEndian(out, bits, 8);
+    }
+
+    static void putLeaf(std::vector<uint8_t>& out, const Value& value) {
+        switch (value.type()) {
+            case Value::Type::Bool:
+                out.push_back(*value.asBool() ? 0x09 : 0x08);
+                break;
+            case Value::Type::Integer:
+                putInteger(out, static_cast<uint64_t>(*value.asInteger()));
+                break;
+            case Value::Type::Real:
+                putDouble(out, 0x23, *value.asReal());
+                break;
+            case Value::Type::Date:
+                putDouble(out, 0x33, value.asDate()->secondsSinceReferenceDate);
+                break;
+            case Value::Type::Data: {
+                const Value::Data& data = *value.asData();
+                putCount(out, 0x40, data.size());
+                out.insert(out.end(), data.begin(), data.end());
+                break;
+            }
+            case Value::Type::String:
+                putString(out, *value.asString());
+                break;
+            case Value::Type::Uid: {
+                const uint64_t u = value.asUid()->value;
+                const int width = widthOf(u);
+                out.push_back(static_cast<uint8_t>(0x80 | (width - 1)));
+                putBigEndian(out, u, width);
+                break;
+            }
+            default:
+                break;  // refused when added
+        }
+    }
+
+    // ASCII as it is, anything else as UTF-16BE (the text is valid UTF-8).
+    static void putString(std::vector<uint8_t>& out, const std::string& s) {
+        if (std::all_of(s.begin(), s.end(), [](char c) { return (c & 0x80) == 0; })) {
+            putCount(out, 0x50, s.size());
+            out.insert(out.end(), s.begin(), s.end());
+            return;
+        }
+        std::vector<uint16_t> units;
+        units.reserve(s.size());
+        for (size_t i = 0; i < s.size();) {
+            const auto b = static_cast<unsigned char>(s[i]);
+            const int length = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+            uint32_t cp = length == 1 ? b : b & (0x7F >> length);
+            for (int k = 1; k < length; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+            i += length;
+            if (cp >= 0x10000) {
+                cp -= 0x10000;
+                units.push_back(static_cast<uint16_t>(0xD800 | (cp >> 10)));
+                units.push_back(static_cast<uint16_t>(0xDC00 | (cp & 0x3FF)));
+            } else {
+                units.push_back(static_cast<uint16_t>(cp));
+            }
+        }
+        putCount(out, 0x60, units.size());
+        for (uint16_t u : units) putBigEndian(out, u, 2);
+    }
+};
+
 
 std::optional<Value> parse(const uint8_t* data, size_t size, std::string* error) {
     bool xml = false;
@@ -714,6 +951,11 @@ std::optional<Value> readFile(const std::string& path, std::string* error) {
 
 std::optional<std::vector<uint8_t>> serialize(const Value& value, Format format,
                                               std::string* error) {
+    if (format == Format::Binary) {
+        Builder::Table table(format);
+        if (!table.add(value, 0, error)) return std::nullopt;
+        return table.writeBinary();
+    }
     Plist root = toPlist(value, format, 0, error);
     if (!root) return std::nullopt;
     return write(root.get(), format, error);
@@ -725,50 +967,53 @@ bool writeFile(const std::string& path, const Value& value, Format format, std::
 }
 
 // ---------------------------------------------------------------------------
-// Builder. Containers are libplist nodes, attached to their parent as soon as
-// they exist, so the top dictionary owns everything made.
+// Builder. Containers are attached to their parent as soon as they exist.
 
-Builder::Builder(Format format)
-    : format_(format), top_(static_cast<Container*>(plist_new_dict())) {}
-
-Builder::~Builder() {
-    plist_free(top_);
+Builder::Builder(Format format) : table_(std::make_unique<Table>(format)) {
+    uint32_t index;
+    top_ = table_->newContainer(false, 0, &index);
 }
 
-Builder::Container* Builder::attach(Container* parent, const std::string* key, void* child) {
-    Plist owned(child);
-    if (!owned || !parent) return nullptr;
-    const plist_type type = plist_get_node_type(parent);
-    if (type != (key ? PLIST_DICT : PLIST_ARRAY)) {
+Builder::~Builder() = default;
+
+bool Builder::attach(Container* parent, const std::string* key, uint32_t child) {
+    if (parent->array != !key) {
         setError(&error_, key ? "a property list member needs a dictionary"
                               : "a property list element needs an array");
-        return nullptr;
+        return false;
     }
-    if (key) {
-        if (!checkText(*key, "key", format_, &error_)) return nullptr;
-        plist_dict_set_item(parent, key->c_str(), owned.get());
+    if (!key) {
+        parent->values.push_back(child);
+        return true;
+    }
+    auto k = table_->addString(*key, "key", &error_);
+    if (!k) return false;
+    // Strings are stored once, so equal keys have equal indices.
+    auto it = std::find(parent->keys.begin(), parent->keys.end(), *k);
+    if (it != parent->keys.end()) {
+        parent->values[static_cast<size_t>(it - parent->keys.begin())] = child;
     } else {
-        plist_array_append_item(parent, owned.get());
+        parent->keys.push_back(*k);
+        parent->values.push_back(child);
     }
-    return static_cast<Container*>(owned.release());
+    return true;
 }
 
 Builder::Container* Builder::attachContainer(Container* parent, const std::string* key,
                                              bool array) {
     if (failed() || !parent) return nullptr;
-    if (depthOf(parent) >= kMaxDepth) {
+    if (parent->depth >= kMaxDepth) {
         setError(&error_, "value nested too deeply for a property list");
         return nullptr;
     }
-    return attach(parent, key, array ? plist_new_array() : plist_new_dict());
+    uint32_t index;
+    Container* child = table_->newContainer(array, parent->depth + 1, &index);
+    return attach(parent, key, index) ? child : nullptr;
 }
 
 void Builder::attachValue(Container* parent, const std::string* key, const Value& value) {
     if (failed() || !parent) return;
-    // Only containers can pass the depth limit; the walk up is for them.
-    const bool nested = value.isArray() || value.isDictionary();
-    Plist node = toPlist(value, format_, nested ? depthOf(parent) + 1 : 1, &error_);
-    if (node) attach(parent, key, node.release());
+    if (auto index = table_->add(value, parent->depth + 1, &error_)) attach(parent, key, *index);
 }
 
 Builder::Container* Builder::addArray(Container* dictionary, const std::string& key) {
@@ -800,7 +1045,8 @@ std::optional<std::vector<uint8_t>> Builder::result(std::string* error) const {
         setError(error, error_);
         return std::nullopt;
     }
-    return write(top_, format_, error);
+    if (table_->format == Format::Binary) return table_->writeBinary();
+    return serialize(table_->toValue(0), Format::Xml, error);
 }
 
 // ---------------------------------------------------------------------------

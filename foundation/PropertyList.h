@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -81,7 +82,8 @@ bool writeFile(const std::string& path, const Value& value, Format format,
 
 // Assembles a property list in place, for writers of many small objects
 // (keyed archives): a Value tree built only to be serialized would cost as
-// much again as libplist's own nodes. Values are checked and refused as
+// much again. Binary lists are written without libplist, whose writer costs
+// most of a large archive's save. Values are checked and refused as
 // serialize does; the first failure is kept, later calls do nothing and
 // result() fails with it.
 class Builder {
@@ -109,12 +111,15 @@ public:
     bool failed() const { return !error_.empty(); }
     std::optional<std::vector<uint8_t>> result(std::string* error = nullptr) const;
 
+    // The objects made so far, shared with serialize's binary writer.
+    struct Table;
+
 private:
-    Container* attach(Container* parent, const std::string* key, void* child);
+    bool attach(Container* parent, const std::string* key, uint32_t child);
     Container* attachContainer(Container* parent, const std::string* key, bool array);
     void attachValue(Container* parent, const std::string* key, const Value& value);
 
-    Format format_;
+    std::unique_ptr<Table> table_;
     Container* top_;
     std::string error_;
 };

@@ -121,6 +121,27 @@ TEST(CliRecord, RecordsTheAskedLengthFromTheInputAndFailsWithoutOne) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("none.wav")));
 }
 
+// Samples the input delivered but the ring could not hold are reported and
+// fail the command; what was kept is still a valid take of the asked length.
+TEST(CliRecord, LostSamplesFailTheCommandAndKeepAValidTake) {
+    testsupport::TempDir dir;
+    const std::string input = dir.file("in.raw");
+    sox("-n -r 44100 -c 1 -t f32 -e floating-point '" + input + "' synth 30 sine 1000 vol 0.5");
+    const std::string config = testsupport::writeAlsaFileDevice(dir, dir.file("out.raw"), input);
+    // A ring smaller than any input block loses part of every block.
+    const std::string take = dir.file("take.wav");
+    std::string err;
+    const int rc = testsupport::run("ALSA_CONFIG_PATH='" + config +
+                                        "' JACK_NO_START_SERVER=1 QUELLIO_INPUT_DEVICE= "
+                                        "QUELLIO_RECORDER_RING_SAMPLES=16 " QUELLIO_CLI
+                                        " record 0.05 '" + take + "' 2>&1 >/dev/null",
+                                    &err);
+    EXPECT_EQ(rc, 1) << err;
+    EXPECT_NE(err.find("samples ("), std::string::npos) << err;
+    EXPECT_NE(err.find(" were lost"), std::string::npos) << err;
+    EXPECT_EQ(soxi("-s", take), "2205\n");
+}
+
 // Stopped by ^C or SIGTERM, a recording keeps what it took as a valid file.
 TEST(CliRecord, ASignalEndsTheRecordingKeepingTheTake) {
     testsupport::TempDir dir;
