@@ -52,6 +52,40 @@ std::optional<bool> boolReply(DBusMessage* reply, std::string& error) {
     return value != FALSE;
 }
 
+// The rows of an a(s…s) reply of `width` strings each (the reply is taken
+// over); nullopt with `error` when the answer has another shape.
+std::optional<std::vector<std::vector<std::string>>> stringRows(DBusMessage* reply, size_t width,
+                                                                const std::string& what,
+                                                                std::string& error) {
+    if (!reply) return std::nullopt;
+    std::vector<std::vector<std::string>> rows;
+    DBusMessageIter top, array, item;
+    bool ok = dbus_message_iter_init(reply, &top) &&
+              dbus_message_iter_get_arg_type(&top) == DBUS_TYPE_ARRAY;
+    if (ok) {
+        dbus_message_iter_recurse(&top, &array);
+        while (ok && dbus_message_iter_get_arg_type(&array) == DBUS_TYPE_STRUCT) {
+            dbus_message_iter_recurse(&array, &item);
+            std::vector<std::string> row;
+            while (dbus_message_iter_get_arg_type(&item) == DBUS_TYPE_STRING) {
+                const char* s = nullptr;
+                dbus_message_iter_get_basic(&item, &s);
+                row.emplace_back(s);
+                dbus_message_iter_next(&item);
+            }
+            ok = row.size() == width;
+            rows.push_back(std::move(row));
+            dbus_message_iter_next(&array);
+        }
+    }
+    dbus_message_unref(reply);
+    if (!ok) {
+        error = "the program's " + what + " answer is not a(" + std::string(width, 's') + ")";
+        return std::nullopt;
+    }
+    return rows;
+}
+
 }  // namespace
 
 RunningProgram::RunningProgram() {
@@ -97,34 +131,8 @@ std::optional<bool> RunningProgram::callWithStrings(const char* method,
 
 std::optional<std::vector<std::vector<std::string>>> RunningProgram::listHotkeys(
     std::string& error) {
-    DBusMessage* reply = callMethod(connection_, newCall("ListHotkeys"), error);
-    if (!reply) return std::nullopt;
-    std::vector<std::vector<std::string>> rows;
-    DBusMessageIter top, array, item;
-    bool ok = dbus_message_iter_init(reply, &top) &&
-              dbus_message_iter_get_arg_type(&top) == DBUS_TYPE_ARRAY;
-    if (ok) {
-        dbus_message_iter_recurse(&top, &array);
-        while (ok && dbus_message_iter_get_arg_type(&array) == DBUS_TYPE_STRUCT) {
-            dbus_message_iter_recurse(&array, &item);
-            std::vector<std::string> row;
-            while (dbus_message_iter_get_arg_type(&item) == DBUS_TYPE_STRING) {
-                const char* s = nullptr;
-                dbus_message_iter_get_basic(&item, &s);
-                row.emplace_back(s);
-                dbus_message_iter_next(&item);
-            }
-            ok = row.size() == 3;
-            rows.push_back(std::move(row));
-            dbus_message_iter_next(&array);
-        }
-    }
-    dbus_message_unref(reply);
-    if (!ok) {
-        error = "the program's ListHotkeys answer is not a(sss)";
-        return std::nullopt;
-    }
-    return rows;
+    return stringRows(callMethod(connection_, newCall("ListHotkeys"), error), 3, "ListHotkeys",
+                      error);
 }
 
 std::optional<bool> RunningProgram::playFavorite(const std::string& title, std::string& error) {
@@ -143,33 +151,9 @@ bool RunningProgram::stop(std::string& error) {
 
 std::optional<std::vector<std::pair<std::string, std::string>>> RunningProgram::list(
     std::string& error) {
-    DBusMessage* reply = callMethod(connection_, newCall("List"), error);
-    if (!reply) return std::nullopt;
+    auto rows = stringRows(callMethod(connection_, newCall("List"), error), 2, "List", error);
+    if (!rows) return std::nullopt;
     std::vector<std::pair<std::string, std::string>> items;
-    DBusMessageIter top, array, item;
-    bool ok = dbus_message_iter_init(reply, &top) &&
-              dbus_message_iter_get_arg_type(&top) == DBUS_TYPE_ARRAY;
-    if (ok) {
-        dbus_message_iter_recurse(&top, &array);
-        while (ok && dbus_message_iter_get_arg_type(&array) == DBUS_TYPE_STRUCT) {
-            dbus_message_iter_recurse(&array, &item);
-            const char* fields[2] = {nullptr, nullptr};
-            for (auto& field : fields) {
-                if (dbus_message_iter_get_arg_type(&item) != DBUS_TYPE_STRING) {
-                    ok = false;
-                    break;
-                }
-                dbus_message_iter_get_basic(&item, &field);
-                dbus_message_iter_next(&item);
-            }
-            if (ok) items.emplace_back(fields[0], fields[1]);
-            dbus_message_iter_next(&array);
-        }
-    }
-    dbus_message_unref(reply);
-    if (!ok) {
-        error = "the program's List answer is not a(ss)";
-        return std::nullopt;
-    }
+    for (auto& row : *rows) items.emplace_back(std::move(row[0]), std::move(row[1]));
     return items;
 }
