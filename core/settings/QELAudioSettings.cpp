@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "audio/Loudness.h"
 #include "audio/VirtualDevices.h"
 
 namespace {
@@ -15,6 +16,8 @@ constexpr const char* kStreamVolumeKey = "QELAudioStreamVolume";
 constexpr const char* kMonitorVolumeKey = "QELAudioMonitorVolume";
 constexpr const char* kMakerInputKey = "QELAudioMakerInput";
 constexpr const char* kEffectsVolumeKey = "QELEffectsVolume";
+constexpr const char* kNormaliseKey = "QELNormaliseLoudness";
+constexpr const char* kLoudnessTargetKey = "QELLoudnessTarget";
 
 bool contains(const std::vector<platform::SoundServerDevice>& list, const std::string& name) {
     return std::any_of(list.begin(), list.end(), [&](const auto& d) { return d.name == name; });
@@ -84,6 +87,22 @@ float QELAudioSettings::monitorVolume() const {
 }
 void QELAudioSettings::setMonitorVolume(float v) {
     set(kMonitorVolumeKey, double(std::clamp(v, 0.0f, 1.0f)));
+}
+bool QELAudioSettings::normaliseLoudness() const {
+    return defaults_.objectForKey(kNormaliseKey).asBool().value_or(true);
+}
+void QELAudioSettings::setNormaliseLoudness(bool on) {
+    set(kNormaliseKey, on);
+}
+double QELAudioSettings::loudnessTarget() const {
+    const double v = defaults_.objectForKey(kLoudnessTargetKey)
+                         .asReal()
+                         .value_or(platform::kDefaultLoudnessTarget);
+    return std::clamp(v, platform::kMinLoudnessTarget, platform::kMaxLoudnessTarget);
+}
+void QELAudioSettings::setLoudnessTarget(double lufs) {
+    set(kLoudnessTargetKey,
+        std::clamp(lufs, platform::kMinLoudnessTarget, platform::kMaxLoudnessTarget));
 }
 std::string QELAudioSettings::makerInput() const {
     return string(kMakerInputKey);

@@ -40,6 +40,13 @@ public:
     // The effects' master volume, on every output, 0 to 1 (1 when never set).
     float effectsVolume() const;
     void setEffectsVolume(float volume);
+    // Imports and maker recordings are brought to an even loudness (on
+    // when never set), at a target in LUFS (-16 when never set, kept within
+    // platform::kMinLoudnessTarget ... kMaxLoudnessTarget).
+    bool normaliseLoudness() const;
+    void setNormaliseLoudness(bool on);
+    double loudnessTarget() const;
+    void setLoudnessTarget(double lufs);
     // The input the maker records from; empty: the default.
     std::string makerInput() const;
     void setMakerInput(const std::string& device);
