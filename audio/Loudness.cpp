@@ -14,6 +14,10 @@ namespace {
 
 // BS.1770's absolute gate: anything quieter counts as silence.
 constexpr double kAbsoluteGate = -70.0;
+// Meters interpolate between samples differently and disagree on true peaks
+// by a tenth of a dB or so: peaks are kept this far under a ceiling by ours
+// so that others read them under it too.
+constexpr double kPeakMargin = 0.2;
 // Momentary loudness is sampled every 100 ms, the rate meters display it at.
 constexpr double kMomentaryHop = 0.1;
 
@@ -81,7 +85,7 @@ std::vector<float> framePeaks(const PcmBuffer& pcm) {
 }
 
 // Look-ahead limiter: the gain falls smoothly over `lookahead` frames before
-// a peak that would pass `ceiling` (linear) and recovers over ~`release`, so
+// a peak that would pass `ceiling` (linear) and recovers over some 80 ms, so
 // no peak passes and nothing is clipped.
 void limit(PcmBuffer& pcm, float ceiling) {
     const size_t frames = pcm.frames();
@@ -168,7 +172,8 @@ LoudnessMeasure measureLoudness(const PcmBuffer& pcm) {
 double loudnessGain(const LoudnessMeasure& measure, double targetLufs, double ceiling) {
     if (!measure.measurable || !std::isfinite(measure.loudness)) return 1.0;
     double gainDb = targetLufs - measure.loudness;
-    if (std::isfinite(measure.truePeak)) gainDb = std::min(gainDb, ceiling - measure.truePeak);
+    if (std::isfinite(measure.truePeak))
+        gainDb = std::min(gainDb, ceiling - kPeakMargin - measure.truePeak);
     return fromDb(gainDb);
 }
 
@@ -179,8 +184,9 @@ LoudnessMeasure normaliseLoudness(PcmBuffer& pcm, double targetLufs, double ceil
     double gainDb = targetLufs - before.loudness;
     // Peaks that would pass the ceiling are limited, which lowers the
     // loudness a little: raise the gain and limit again until both hold.
-    // The limiter aims a little under the ceiling since its peak estimate
-    // and the meter's interpolate differently.
+    // The limiter's own peak estimate is rougher than the meter's: it aims
+    // a little lower still.
+    ceiling -= kPeakMargin;
     double limitAt = ceiling - 0.1;
     const std::vector<float> original = pcm.samples;
     double lastGainDb = 0, lastLoudness = -HUGE_VAL, stepScale = 1;

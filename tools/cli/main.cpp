@@ -21,6 +21,7 @@
 #include "audio/AudioDevices.h"
 #include "audio/AudioEngine.h"
 #include "audio/AudioRecorder.h"
+#include "audio/Loudness.h"
 #include "audio/PulseConnection.h"
 #include "audio/VirtualDevices.h"
 #include "core/catalogue/QELSoundEffectCategory.h"
@@ -67,7 +68,13 @@ int usage() {
         "                                      (Uncle, Loli, Fast, Slow, Origin) into OUT\n"
         "  record SECONDS OUT [--device NAME]  record from the microphone into OUT (WAV)\n"
         "                                      with a level meter; NAME or\n"
-        "                                      QUELLIO_INPUT_DEVICE picks the input\n",
+        "                                      QUELLIO_INPUT_DEVICE picks the input\n"
+        "  loudness FILE...                    integrated loudness (or, for sounds too short\n"
+        "                                      for one, the loudest momentary value),\n"
+        "                                      loudness range and true peak of each FILE\n"
+        "  normalise IN OUT [--target LUFS]    bring IN to LUFS (default -16) with true\n"
+        "                                      peaks limited to -1 dBTP; OUT is a 32-bit\n"
+        "                                      float WAV at IN's rate and channels\n",
         stderr);
     return 2;
 }
@@ -560,6 +567,124 @@ int render(Args args) {
 }
 
 // One line of meter: a 40-column bar over -60..0 dBFS and the figure.
+// IN decoded at its own rate, so the peaks measured are its own.
+platform::PcmBufferRef decodeAsIs(const std::string& path) {
+    std::error_code ec;
+    const char* refusal = std::filesystem::is_directory(path, ec) ? "is a directory"
+                          : std::filesystem::is_regular_file(path, ec) &&
+                                  std::filesystem::file_size(path, ec) == 0
+                              ? "is empty"
+                              : nullptr;
+    if (refusal) {
+        std::fprintf(stderr, "quellio-cli: cannot read %s: it %s\n", path.c_str(), refusal);
+        return nullptr;
+    }
+    platform::AudioError error;
+    auto probe = platform::AudioAssetReader::open(path, &error);
+    std::optional<platform::AudioSampleBlock> first;
+    if (probe && probe->startReading()) first = probe->copyNextSampleBuffer();
+    platform::PcmBufferRef pcm;
+    if (first) pcm = platform::decodeAudioFile(path, first->description.sampleRate, &error);
+    else if (probe) error.message = path + ": no samples";
+    if (!pcm)
+        std::fprintf(stderr, "quellio-cli: cannot read %s: %s\n", path.c_str(),
+                     error.message.c_str());
+    return pcm;
+}
+
+int loudness(Args args) {
+    if (args.empty()) return usage();
+    int rc = 0;
+    for (const std::string& path : args) {
+        const auto pcm = decodeAsIs(path);
+        if (!pcm) {
+            rc = 1;
+            continue;
+        }
+        const platform::LoudnessMeasure m = platform::measureLoudness(*pcm);
+        if (!m.measurable)
+            std::printf("%s: silent (nothing above -70 LUFS)\n", path.c_str());
+        else
+            std::printf("%s: %s %.1f LUFS, range %.1f LU, true peak %.1f dBTP\n", path.c_str(),
+                        m.integrated ? "integrated" : "max momentary (too short for integrated)",
+                        m.loudness, m.loudnessRange, m.truePeak);
+    }
+    return rc;
+}
+
+// A 32-bit float WAV: lossless, so a later conversion rounds only once.
+std::vector<uint8_t> floatWAV(const platform::PcmBuffer& pcm) {
+    std::vector<uint8_t> out;
+    auto put = [&](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    auto tag = [&](const char* t) { out.insert(out.end(), t, t + 4); };
+    const auto dataBytes = static_cast<uint32_t>(pcm.samples.size() * sizeof(float));
+    const auto channels = static_cast<uint32_t>(pcm.channels);
+    const auto rate = static_cast<uint32_t>(std::lround(pcm.sampleRate));
+    tag("RIFF");
+    put(4 + 26 + 12 + 8 + dataBytes, 4);
+    tag("WAVE");
+    tag("fmt ");
+    put(18, 4);
+    put(3, 2);  // IEEE float
+    put(channels, 2);
+    put(rate, 4);
+    put(rate * channels * 4, 4);
+    put(channels * 4, 2);
+    put(32, 2);
+    put(0, 2);
+    tag("fact");
+    put(4, 4);
+    put(static_cast<uint32_t>(pcm.frames()), 4);
+    tag("data");
+    put(dataBytes, 4);
+    for (float f : pcm.samples) {
+        uint32_t bits;
+        std::memcpy(&bits, &f, sizeof bits);
+        put(bits, 4);
+    }
+    return out;
+}
+
+int normalise(Args args) {
+    std::string targetText;
+    if (!takeOption(args, "--target", targetText)) return 2;
+    if (args.size() != 2) return usage();
+    double target = platform::kDefaultLoudnessTarget;
+    if (!targetText.empty()) {
+        const auto [end, ec] =
+            std::from_chars(targetText.data(), targetText.data() + targetText.size(), target);
+        if (ec != std::errc() || end != targetText.data() + targetText.size() ||
+            target < platform::kMinLoudnessTarget || target > platform::kMaxLoudnessTarget) {
+            std::fprintf(stderr, "quellio-cli: --target takes LUFS from %g to %g, not '%s'\n",
+                         platform::kMinLoudnessTarget, platform::kMaxLoudnessTarget,
+                         targetText.c_str());
+            return 1;
+        }
+    }
+    const std::string& in = args[0];
+    const std::string& out = args[1];
+    if (std::string error; !platform::resolveWriteTarget(out, &error)) {
+        std::fprintf(stderr, "quellio-cli: %s\n", error.c_str());
+        return 1;
+    }
+    const auto decoded = decodeAsIs(in);
+    if (!decoded) return 1;
+    platform::PcmBuffer pcm = *decoded;
+    const platform::LoudnessMeasure before = platform::normaliseLoudness(pcm, target);
+    if (std::string error; !platform::writeFileAtomically(out, floatWAV(pcm), &error)) {
+        std::fprintf(stderr, "quellio-cli: cannot write %s: %s\n", out.c_str(), error.c_str());
+        return 1;
+    }
+    if (!before.measurable)
+        std::printf("%s is silent: written unchanged\n", in.c_str());
+    else
+        std::printf("%s: %.1f -> %.1f LUFS%s\n", in.c_str(), before.loudness, target,
+                    before.integrated ? "" : " (max momentary)");
+    return 0;
+}
+
 void drawMeter(float decibels) {
     constexpr int kWidth = 40;
     const float fraction = std::clamp((decibels + 60.0f) / 60.0f, 0.0f, 1.0f);
@@ -805,7 +930,7 @@ int main(int argc, char** argv) {
         {"catalogue", catalogue}, {"collection", collection}, {"play", play},
         {"devices", devices},     {"render", render},         {"record", record},
         {"route", route},         {"stop", stop},             {"list", list},
-        {"hotkey", hotkey},
+        {"hotkey", hotkey},       {"loudness", loudness},     {"normalise", normalise},
     };
     const std::string name = argv[1];
     if (name == "-h" || name == "--help" || name == "help") {
