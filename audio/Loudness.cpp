@@ -181,39 +181,37 @@ LoudnessMeasure normaliseLoudness(PcmBuffer& pcm, double targetLufs, double ceil
     const LoudnessMeasure before = measureLoudness(pcm);
     if (!before.measurable) return before;
 
-    double gainDb = targetLufs - before.loudness;
-    // Peaks that would pass the ceiling are limited, which lowers the
-    // loudness a little: raise the gain and limit again until both hold.
+    // A gain does not shift the loudness by as much when it lifts quiet
+    // passages over the absolute gate, and the limiter takes back part of
+    // it: each pass is measured, and the gain corrected by the slope seen so
+    // far (secant) until loudness and peak both hold.
     // The limiter's own peak estimate is rougher than the meter's: it aims
     // a little lower still.
     ceiling -= kPeakMargin;
     double limitAt = ceiling - 0.1;
-    const std::vector<float> original = pcm.samples;
+    double gainDb = targetLufs - before.loudness;
     double lastGainDb = 0, lastLoudness = -HUGE_VAL, stepScale = 1;
-    for (int pass = 0; pass < 6; ++pass) {
+    const std::vector<float> original = pcm.samples;
+    for (int pass = 0; pass < 8; ++pass) {
         pcm.samples = original;
         applyGain(pcm, fromDb(gainDb));
-        if (before.truePeak + gainDb <= ceiling) return before;  // gain alone is exact
-        limit(pcm, static_cast<float>(fromDb(limitAt)));
+        if (before.truePeak + gainDb > ceiling) limit(pcm, static_cast<float>(fromDb(limitAt)));
         const LoudnessMeasure after = measureLoudness(pcm);
         if (after.truePeak > ceiling) {
             limitAt -= after.truePeak - ceiling + 0.05;
             continue;
         }
         const double off = targetLufs - after.loudness;
-        if (std::fabs(off) < 0.2) return before;
-        // The limiter takes back part of every dB added: step by the slope
-        // seen so far (secant), at least one dB and at most four per dB missing.
+        if (std::fabs(off) < 0.1) return before;
         if (std::isfinite(lastLoudness) && gainDb != lastGainDb) {
             const double slope = (after.loudness - lastLoudness) / (gainDb - lastGainDb);
-            if (slope > 0) stepScale = std::clamp(1.0 / slope, 1.0, 4.0);
+            if (slope > 0) stepScale = std::clamp(1.0 / slope, 0.5, 4.0);
         }
         lastGainDb = gainDb;
         lastLoudness = after.loudness;
         gainDb += off * stepScale;
     }
-    // The last pass met the ceiling, or lowered the limit: settle for a sound
-    // under the ceiling even if a little off the target.
+    // Out of passes: close to the target, but never over the ceiling.
     if (measureLoudness(pcm).truePeak > ceiling) {
         pcm.samples = original;
         applyGain(pcm, fromDb(ceiling - 0.1 - before.truePeak));
