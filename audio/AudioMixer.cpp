@@ -46,7 +46,7 @@ void AudioMixer::render(float* out, size_t frames) noexcept {
         const size_t total = sound.frames();
         const size_t n = std::min(frames, total - std::min(total, s.position));
         const float gain =
-            std::clamp(s.voice->volume.load(std::memory_order_relaxed), 0.0f, 1.0f) * master;
+            std::clamp(s.voice->volume.load(std::memory_order_relaxed), 0.0f, kMaxVoiceGain) * master;
         const float* in = sound.samples.data() + s.position * static_cast<size_t>(sound.channels);
         float* o = out;
         if (sound.channels == 1) {

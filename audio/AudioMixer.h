@@ -13,6 +13,8 @@ namespace platform {
 
 enum class VoiceEnd : unsigned char { Finished, Stopped };
 
+inline constexpr float kMaxVoiceGain = 16.0f;  // +24 dB
+
 // One start of one sound. Created and released off the audio thread; the
 // mixer only ever holds a raw pointer to it between its start and its end.
 struct AudioVoice {
@@ -21,6 +23,8 @@ struct AudioVoice {
 
     const PcmBufferRef sound;
     const size_t startFrame;
+    // 0 to kMaxVoiceGain: a player's volume times the gain that brings its
+    // sound to an even loudness, which may raise a quiet one.
     std::atomic<float> volume;
     // The next frame to play, published by the mixer after each block.
     std::atomic<size_t> position{0};

@@ -31,7 +31,7 @@ bool AudioPlayer::prepareToPlay() {
 bool AudioPlayer::play() {
     if (voice_) return true;
     std::weak_ptr<AudioPlayer> weak = weak_from_this();
-    voice_ = engine_.startVoice(sound_, resumeFrame_, volume_,
+    voice_ = engine_.startVoice(sound_, resumeFrame_, volume_ * gain_,
                                 [weak](const AudioVoice& voice, VoiceEnd how) {
                                     if (auto self = weak.lock()) self->voiceEnded(&voice, how);
                                 });
@@ -48,7 +48,12 @@ void AudioPlayer::stop() {
 
 void AudioPlayer::setVolume(float volume) {
     volume_ = std::clamp(volume, 0.0f, 1.0f);
-    if (voice_) voice_->volume.store(volume_, std::memory_order_relaxed);
+    if (voice_) voice_->volume.store(volume_ * gain_, std::memory_order_relaxed);
+}
+
+void AudioPlayer::setGain(float gain) {
+    gain_ = std::clamp(gain, 0.0f, kMaxVoiceGain);
+    if (voice_) voice_->volume.store(volume_ * gain_, std::memory_order_relaxed);
 }
 
 double AudioPlayer::currentTime() const {

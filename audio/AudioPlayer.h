@@ -42,6 +42,10 @@ public:
 
     float volume() const { return volume_; }
     void setVolume(float volume);  // 0 to 1, also while playing
+    // Brings the sound to an even loudness: over the volume, may pass 1
+    // (up to kMaxVoiceGain). 1 unless set.
+    float gain() const { return gain_; }
+    void setGain(float gain);
 
     double duration() const { return sound_->duration(); }
     double currentTime() const;
@@ -61,6 +65,7 @@ private:
     const std::string path_;
     const PcmBufferRef sound_;
     float volume_ = 1.0f;
+    float gain_ = 1.0f;
     size_t resumeFrame_ = 0;
     std::shared_ptr<AudioVoice> voice_;  // set while playing
     std::weak_ptr<AudioPlayerDelegate> delegate_;

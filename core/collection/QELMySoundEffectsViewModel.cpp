@@ -1,5 +1,7 @@
 #include "core/collection/QELMySoundEffectsViewModel.h"
 
+#include "core/playback/QELLoudnessCache.h"
+#include "core/settings/QELAudioSettings.h"
 #include "foundation/Fatal.h"
 #include "foundation/RunLoop.h"
 
@@ -62,7 +64,17 @@ QELSoundEffect::Ref QELMySoundEffectsViewModel::objectAtIndexPath(
 }
 
 void QELMySoundEffectsViewModel::loadData(Completion completion) {
+    measureRecordings();
     completion(dataProvider(), std::nullopt);
+}
+
+void QELMySoundEffectsViewModel::measureRecordings() {
+    // Measured before their first tap, so it plays at the even loudness.
+    if (!QELAudioSettings().normaliseLoudness()) return;
+    std::vector<std::string> paths;
+    for (const auto& entry : storage_.soundEffects())
+        if (entry->isUserCustom()) paths.push_back(entry->resourcePath());
+    QELLoudnessCache::shared().prefetch(paths);
 }
 
 void QELMySoundEffectsViewModel::contentWillChange(const platform::Notification& notification) {
@@ -89,4 +101,5 @@ void QELMySoundEffectsViewModel::contentDidChange(const platform::Notification& 
     if (auto will = willChangeContent_) will(*this);
     if (auto changed = contentDidChanged_) changed(*this, indexPath, changeType(*raw));
     if (auto did = didChangeContent_) did(*this);
+    measureRecordings();
 }

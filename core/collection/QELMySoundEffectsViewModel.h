@@ -73,6 +73,7 @@ public:
     }
 
 private:
+    void measureRecordings();
     void contentWillChange(const platform::Notification& notification);
     void contentDidChange(const platform::Notification& notification);
 

@@ -1,6 +1,8 @@
 #include "core/playback/QELSoundEffectPlayController.h"
 
+#include "core/playback/QELLoudnessCache.h"
 #include "core/playback/QELSoundEffectPlayer.h"
+#include "core/settings/QELAudioSettings.h"
 #include "foundation/DebugLog.h"
 #include "foundation/Fatal.h"
 #include "foundation/NotificationCenter.h"
@@ -75,6 +77,7 @@ bool QELSoundEffectPlayController::play(const QELSoundEffect::Ref& soundEffect,
 
     auto current = player();
     current->setVolume(1.0f);
+    current->setGain(static_cast<float>(gainFor(*soundEffect)));
     current->setDelegate(std::shared_ptr<platform::AudioPlayerDelegate>(self_, this));
     current->prepareToPlay();
     if (!current->play()) {
@@ -85,6 +88,15 @@ bool QELSoundEffectPlayController::play(const QELSoundEffect::Ref& soundEffect,
     setPlayingEffect(soundEffect);
     setPlayingIndexPath(indexPath);
     return true;
+}
+
+double QELSoundEffectPlayController::gainFor(const QELSoundEffect& soundEffect) {
+    // The catalogue ships at an even loudness; the user's recordings are
+    // stored as they were made (older ones) and brought there as they play.
+    if (!soundEffect.isUserCustom()) return 1.0;
+    const QELAudioSettings settings;
+    if (!settings.normaliseLoudness()) return 1.0;
+    return QELLoudnessCache::shared().gainFor(soundEffect.resourcePath(), settings.loudnessTarget());
 }
 
 void QELSoundEffectPlayController::stop() {

@@ -69,6 +69,10 @@ public:
 
     // Stops this controller's sound if it plays.
     virtual void stop();
+    // The gain `soundEffect` plays at: the one that brings a user's
+    // recording to the chosen loudness (1 until it is measured, in the
+    // background; never blocks a tap), else 1.
+    virtual double gainFor(const QELSoundEffect& soundEffect);
 
     // The sound ran to its end.
     void audioPlayerDidFinishPlaying(platform::AudioPlayer& player, bool successfully) override;

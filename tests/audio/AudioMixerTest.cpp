@@ -32,7 +32,8 @@ std::vector<std::pair<AudioVoice*, VoiceEnd>> ends(AudioMixer& mixer) {
 
 TEST(AudioMixer, MixesMonoAndStereoVoicesWithVolumeIntoStereoAndClamps) {
     AudioMixer mixer(2);
-    AudioVoice mono(sound(1, {0.5f, 0.25f, 1.0f}), 0, 0.5f);
+    // A volume over 1 raises a quiet sound (a loudness gain).
+    AudioVoice mono(sound(1, {0.125f, 0.0625f, 0.25f}), 0, 2.0f);
     AudioVoice stereo(sound(2, {0.1f, -0.1f, 0.2f, -0.2f, 0.9f, 0.9f}), 0, 1.0f);
     ASSERT_TRUE(mixer.start(&mono));
     ASSERT_TRUE(mixer.start(&stereo));

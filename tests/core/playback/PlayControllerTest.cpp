@@ -2,13 +2,16 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 
 #include "audio/AudioEngine.h"
 #include "audio/AudioTestFiles.h"
+#include "core/playback/QELLoudnessCache.h"
 #include "core/playback/QELSoundEffectPlayController.h"
 #include "core/playback/QELSoundEffectPlayer.h"
 #include "foundation/DebugLog.h"
+#include "core/settings/QELAudioSettings.h"
 #include "foundation/NotificationCenter.h"
 
 using namespace std::chrono_literals;
@@ -224,6 +227,31 @@ TEST_F(PlayControllerTest, AControllerGoneWhileItsSoundPlaysIsNotCalledBack) {
     EXPECT_TRUE(board.playOrStopAtIndexPath({0, 0}));
     advance(2s);
     EXPECT_EQ(board.stops, (Stops{{0, 0}}));
+}
+
+// A recording from before recordings were normalised: quiet, stored as made.
+TEST_F(PlayControllerTest, AUserRecordingPlaysBroughtToTheChosenLoudnessOnceMeasured) {
+    const std::string quiet = kUserCollectionFileBasePath() + folder() + "/quiet.wav";
+    ASSERT_EQ(testsupport::run("sox -n -r 44100 -c 1 '" + quiet + "' synth 1 sine 997 vol 0.05"), 0);
+    ListController list({effect("quiet.wav")});
+    QELAudioSettings settings;
+    ASSERT_TRUE(settings.normaliseLoudness());
+    settings.setLoudnessTarget(-16);
+
+    list.playOrStopAtIndexPath({0, 0});
+    EXPECT_EQ(list.player()->gain(), 1.0f) << "a tap never waits for the measurement";
+    list.stop();
+    QELLoudnessCache::shared().waitUntilMeasured();
+    platform::RunLoop::main().runUntilIdle();
+    list.playOrStopAtIndexPath({0, 0});
+    // -26 dBFS peak: -29 LUFS, 13 dB under the target.
+    EXPECT_NEAR(20 * std::log10(list.player()->gain()), 13.0, 0.2);
+    list.stop();
+
+    settings.setNormaliseLoudness(false);
+    list.playOrStopAtIndexPath({0, 0});
+    EXPECT_EQ(list.player()->gain(), 1.0f);
+    settings.setNormaliseLoudness(true);
 }
 
 TEST(PlayControllerDeathTest, TheBaseHasNoItems) {
