@@ -5,10 +5,13 @@
 
 The program loads whatever it finds there, so a malformed plist, a missing or
 stray file, or audio outside the agreed format is reported here rather than
-as a silent button at run time. Needs sox (and its FLAC/Ogg support).
+as a silent button at run time; effects of uneven loudness would make a
+stream's sound jump. Needs sox (and its FLAC/Ogg support) and ffmpeg, whose
+EBU R128 meter is independent of the one generate.py normalises with.
 Exits 0 when the bundle is valid, 1 with one line per problem otherwise.
 """
 
+import math
 import os
 import plistlib
 import re
@@ -18,7 +21,8 @@ import sys
 
 RATE = 44100
 MIN_LEN, MAX_LEN = 0.3, 4.0
-PEAK_RANGE = (-1.5, -0.5)  # dBFS; generate.py normalises to -1
+TRUE_PEAK_MAX = -1.0  # dBTP; generate.py limits peaks under it
+MAX_SPREAD = 2.0  # LU between the quietest and the loudest effect
 SILENT_RMS = -50.0  # dBFS; anything quieter is a broken render
 AUDIO_EXTS = (".flac", ".ogg")
 BASE_RE = re.compile(r"^[A-Za-z0-9_-]+$")
@@ -53,7 +57,32 @@ def probe(path):
     return rate, bits, duration, levels["Pk lev dB"], levels["RMS lev dB"]
 
 
-def check_audio(path, label, problems):
+def _ebur128(path, pad):
+    cmd = ["ffmpeg", "-hide_banner", "-nostats", "-i", path, "-af",
+           ("apad=pad_dur=0.5," if pad else "") + "ebur128=peak=true:framelog=info",
+           "-f", "null", "-"]
+    proc = subprocess.run(cmd, capture_output=True, text=True)
+    if proc.returncode != 0 or "Summary:" not in proc.stderr:
+        raise ValueError(proc.stderr.strip()[-200:] or "ffmpeg failed")
+    frames, _, summary = proc.stderr.partition("Summary:")
+    integrated = float(re.search(r"I:\s*(-?[\d.]+) LUFS", summary).group(1))
+    peak = re.search(r"Peak:\s*(-?[\d.]+|-inf)", summary).group(1)
+    momentary = [float(m) for m in re.findall(r"M:\s*(-?[\d.]+)", frames)]
+    return integrated, max(momentary, default=-math.inf), float(peak)
+
+
+def loudness(path):
+    """(LUFS, true peak dBTP): integrated loudness, or for an effect too short
+    for one its loudest momentary value (over a window padded with silence),
+    as the program measures it."""
+    integrated, _, peak = _ebur128(path, pad=False)
+    if integrated > -70:
+        return integrated, peak
+    _, momentary, _ = _ebur128(path, pad=True)
+    return momentary, peak
+
+
+def check_audio(path, label, problems, levels):
     try:
         rate, bits, duration, peak, rms = probe(path)
     except (ValueError, KeyError, AttributeError) as exc:
@@ -65,13 +94,32 @@ def check_audio(path, label, problems):
         problems.append("%s: %s-bit, expected 16-bit" % (label, bits))
     if not MIN_LEN <= duration <= MAX_LEN:
         problems.append("%s: %.3f s long, expected %.1f-%.1f s" % (label, duration, MIN_LEN, MAX_LEN))
-    if not PEAK_RANGE[0] <= peak <= PEAK_RANGE[1]:
-        problems.append("%s: peak %.2f dBFS, expected %.1f to %.1f" % (label, peak, *PEAK_RANGE))
     if rms < SILENT_RMS:
         problems.append("%s: RMS %.1f dBFS, effectively silent" % (label, rms))
+        return
+    try:
+        lufs, true_peak = loudness(path)
+    except (ValueError, AttributeError) as exc:
+        problems.append("%s: loudness not measurable (%s)" % (label, exc))
+        return
+    if true_peak > TRUE_PEAK_MAX:
+        problems.append("%s: true peak %.1f dBTP, expected at most %.1f"
+                        % (label, true_peak, TRUE_PEAK_MAX))
+    levels[label] = lufs
 
 
-def check_category(root, base, problems, indexes):
+def check_spread(levels, problems):
+    if not levels:
+        return
+    quiet = min(levels, key=levels.get)
+    loud = max(levels, key=levels.get)
+    if levels[loud] - levels[quiet] > MAX_SPREAD:
+        problems.append("effects differ by %.1f LU (%s %.1f LUFS to %s %.1f LUFS), at most %.0f"
+                        % (levels[loud] - levels[quiet], quiet, levels[quiet], loud,
+                           levels[loud], MAX_SPREAD))
+
+
+def check_category(root, base, problems, indexes, levels):
     """Check one <base>.plist and its <base>/ directory."""
     name = base + ".plist"
     try:
@@ -134,7 +182,7 @@ def check_category(root, base, problems, indexes):
         if not os.path.isfile(path):
             problems.append("%s: %s/%s does not exist" % (where, base, file_name))
             continue
-        check_audio(path, "%s/%s" % (base, file_name), problems)
+        check_audio(path, "%s/%s" % (base, file_name), problems, levels)
 
     if os.path.isdir(folder):
         for stray in sorted(set(os.listdir(folder)) - listed):
@@ -165,16 +213,17 @@ def check_bundle(root):
     if not plists:
         problems.append("no category plists found")
 
-    indexes, sounds = {}, 0
+    indexes, levels, sounds = {}, {}, 0
     for base in sorted(plists):
-        sounds += check_category(root, base, problems, indexes)
+        sounds += check_category(root, base, problems, indexes, levels)
+    check_spread(levels, problems)
     return problems, len(plists), sounds
 
 
 def main():
     if len(sys.argv) != 2:
         sys.exit("usage: check.py BUNDLE_DIR")
-    for tool in ("sox", "soxi"):
+    for tool in ("sox", "soxi", "ffmpeg"):
         if shutil.which(tool) is None:
             sys.exit("check.py: %s is not installed; it is needed to read the audio" % tool)
     problems, categories, sounds = check_bundle(sys.argv[1])

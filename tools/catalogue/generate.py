@@ -5,10 +5,13 @@ Every sound is built from sox synthesis and espeak-ng speech, so the bundle
 carries no third-party audio. The output is committed; run this only when a
 recipe changes:
 
-    /usr/bin/python3 tools/catalogue/generate.py [OUTPUT_DIR]
+    /usr/bin/python3 tools/catalogue/generate.py [OUTPUT_DIR] [--cli QUELLIO_CLI]
 
 OUTPUT_DIR defaults to resources/SoundEffects. It receives one <Base>.plist
 per category plus a <Base>/ directory of FLAC files, and nothing else.
+Every effect is brought to the same loudness by the program's own meter and
+limiter through `quellio-cli normalise` (build it first; --cli or
+$QUELLIO_CLI names it, else build/release or build/debug has it).
 """
 
 import argparse
@@ -30,6 +33,9 @@ VOICE = "cmn-latn-pinyin"
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 DEFAULT_OUT = os.path.join(REPO, "resources", "SoundEffects")
 MIN_LEN, MAX_LEN = 0.3, 4.0
+# Loudness every effect is brought to (LUFS): the default target of the
+# user's own sounds, so built-in and recorded effects play alike.
+TARGET_LUFS = -16
 
 # Effects after which sox loses track of the stream length (see Studio.sox).
 LENGTH_BREAKERS = {"reverb", "silence"}
@@ -857,17 +863,32 @@ def make_banks(workdir):
     return banks
 
 
-def render(entry, out_dir, scratch, banks):
+def find_cli(given):
+    named = given or os.environ.get("QUELLIO_CLI")
+    candidates = [named] if named else [
+        os.path.join(REPO, "build", preset, "tools", "quellio-cli") for preset in ("release", "debug")]
+    for path in candidates:
+        if os.path.isfile(path) and os.access(path, os.X_OK):
+            return path
+    sys.exit("generate.py: quellio-cli not found; build it or pass --cli")
+
+
+def render(entry, out_dir, scratch, banks, cli):
     base, stem, title, fn = entry
     work = tempfile.mkdtemp(prefix="%s-%s-" % (base, stem), dir=scratch)
     # Seed from the name so one recipe's randomness doesn't depend on the others.
     studio = Studio(work, banks, zlib.crc32(("%s/%s" % (base, stem)).encode()))
     raw = fn(studio)
     dest = os.path.join(out_dir, base, stem + ".flac")
-    # Headroom for the DC-blocking highpass, then peak-normalise last so every
-    # effect lands at the same -1 dBFS ceiling.
-    Studio.run(["sox", "-R", raw, "-r", RATE, "-c", 1, "-b", 16, "-C", 8, dest,
-                "gain", -10, "highpass", 20, "gain", "-n", -1])
+    # Headroom for the DC-blocking highpass; then the program brings the
+    # effect to the target loudness (limiting peaks rather than clipping them)
+    # and only the last step rounds to 16 bits.
+    filtered = os.path.join(work, "filtered.wav")
+    normalised = os.path.join(work, "normalised.wav")
+    Studio.run(["sox", "-R", raw, "-r", RATE, "-c", 1, "-b", 32, "-e", "floating-point", filtered,
+                "gain", -10, "highpass", 20])
+    Studio.run([cli, "normalise", filtered, normalised, "--target", TARGET_LUFS])
+    Studio.run(["sox", "-R", normalised, "-b", 16, "-C", 8, dest])
     length = Studio.length(dest)
     if not MIN_LEN <= length <= MAX_LEN:
         raise RecipeError("%s: %.2f s is outside %.1f-%.1f s" % (dest, length, MIN_LEN, MAX_LEN))
@@ -899,7 +920,9 @@ def main():
     parser.add_argument("--only", action="append", metavar="STEM",
                         help="re-render just these effects (file stem); may repeat")
     parser.add_argument("-j", "--jobs", type=int, default=os.cpu_count() or 1)
+    parser.add_argument("--cli", help="the quellio-cli to normalise with")
     args = parser.parse_args()
+    cli = find_cli(args.cli)
 
     for tool in ("sox", "soxi", "espeak-ng"):
         if shutil.which(tool) is None:
@@ -928,7 +951,7 @@ def main():
     with tempfile.TemporaryDirectory(prefix="catalogue-") as scratch:
         banks = make_banks(scratch)
         with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, args.jobs)) as pool:
-            futures = {pool.submit(render, r, out_dir, scratch, banks): r for r in selected}
+            futures = {pool.submit(render, r, out_dir, scratch, banks, cli): r for r in selected}
             failed = False
             for future in concurrent.futures.as_completed(futures):
                 base, stem = futures[future][:2]

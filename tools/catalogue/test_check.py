@@ -16,12 +16,12 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import check  # noqa: E402
 
 
-def tone(path, seconds=0.5, rate=44100, bits=16, peak_db=-1):
+def tone(path, seconds=0.5, rate=44100, bits=16, peak_db=-3):
     subprocess.run(["sox", "-R", "-n", "-r", str(rate), "-b", str(bits), "-c", "1", path,
                     "synth", str(seconds), "sine", "440", "gain", "-n", str(peak_db)], check=True)
 
 
-@unittest.skipUnless(shutil.which("sox"), "sox not installed")
+@unittest.skipUnless(shutil.which("sox") and shutil.which("ffmpeg"), "sox or ffmpeg not installed")
 class CheckBundleTest(unittest.TestCase):
     def setUp(self):
         self.root = tempfile.mkdtemp(prefix="bundle-")
@@ -92,7 +92,8 @@ class CheckBundleTest(unittest.TestCase):
             ("wrong sample rate", {"rate": 48000}, "sample rate"),
             ("too long", {"seconds": 4.5}, "s long"),
             ("too short", {"seconds": 0.1}, "s long"),
-            ("not normalised", {"peak_db": -6}, "peak"),
+            ("quieter than the rest", {"peak_db": -6}, "differ by 3.0 LU"),
+            ("true peak over the ceiling", {"peak_db": -0.5}, "true peak"),
             ("24-bit", {"bits": 24}, "16-bit"),
         ]
         path = os.path.join(self.root, "Game", "coin.flac")
@@ -100,6 +101,12 @@ class CheckBundleTest(unittest.TestCase):
             with self.subTest(label):
                 tone(path, **params)
                 self.assertRejected(fragment)
+
+    def test_short_effect_counts_by_its_loudest_moment(self):
+        # Too short for an integrated value; read as silence it would be
+        # 60 LU away from the others.
+        tone(os.path.join(self.root, "Game", "coin.flac"), seconds=0.3)
+        self.assertEqual(self.problems(), [])
 
 
 if __name__ == "__main__":
