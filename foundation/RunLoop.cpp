@@ -1,5 +1,7 @@
 #include "foundation/RunLoop.h"
 
+#include <algorithm>
+
 namespace platform {
 
 RunLoop::RunLoop(Clock& clock) : clock_(&clock), owner_(std::this_thread::get_id()) {}
@@ -58,16 +60,18 @@ size_t RunLoop::runUntilIdle() {
 }
 
 bool RunLoop::runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    // A condition may be set by a thread that never posts (an audio or writer
+    // thread's counters), so it is re-checked at short intervals as well.
+    constexpr auto recheck = std::chrono::milliseconds(5);
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         runUntilIdle();
         if (done()) return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) return false;
         std::unique_lock lock(mutex_);
-        if (!arrived_.wait_until(lock, deadline, [&] { return !ready_.empty(); })) {
-            lock.unlock();
-            runUntilIdle();
-            return done();
-        }
+        arrived_.wait_until(lock, std::min(deadline, now + recheck),
+                            [&] { return !ready_.empty(); });
     }
 }
 

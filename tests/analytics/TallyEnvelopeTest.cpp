@@ -4,6 +4,7 @@
 #include "TallyDataHarness.h"
 #include "analytics/TLANDeflated.h"
 #include "analytics/TLANUtil.h"
+#include "support/TestSupport.h"
 #include "analytics/TallyEnvelope.h"
 #include "foundation/Files.h"
 
@@ -121,10 +122,21 @@ TEST_F(TallyEnvelopeTest, EncryptionFollowsTheImprintThenTheSetting) {
     ASSERT_TRUE(data->envelope().makeEnvelopeData());
     TLEnvelope e = lastEnvelope();
     EXPECT_EQ(e.codex(), 1);
-    EXPECT_EQ(TLANDeflated::inflatedData(e.entity(), static_cast<size_t>(e.length())),
-              std::nullopt);
-    const json doc = payloadOf(e);
-    EXPECT_EQ(doc["body"]["ekv"][0].begin().value()[0]["id"], "secret");
+    // What the service does with it: AES-128-CBC, the key the signature's
+    // bytes 1 to 16, the IV "QuellioTallyIV01", then zlib.
+    testsupport::TempDir dir;
+    const auto& entity = e.entity();
+    testsupport::writeText(dir.file("entity"), std::string(entity.begin(), entity.end()));
+    std::string plain;
+    ASSERT_EQ(testsupport::run("openssl enc -d -aes-128-cbc -K " + e.signature().substr(2, 32) +
+                                   " -iv 5175656c6c696f54616c6c7949563031 -in " +
+                                   dir.file("entity") + " | " + testsupport::systemPython() +
+                                   " -c 'import sys, zlib; sys.stdout.buffer.write("
+                                   "zlib.decompress(sys.stdin.buffer.read()))'",
+                               &plain),
+              0);
+    EXPECT_EQ(static_cast<int32_t>(plain.size()), e.length());
+    EXPECT_EQ(json::parse(plain)["body"]["ekv"][0].begin().value()[0]["id"], "secret");
     EXPECT_EQ(data->envelope().guid,
               TallyEnvelope::makeGuid(data->envelope().entityMD5, data->envelope().identityMD5,
                                       &data->envelope().signature, e.ts_secs()));
@@ -187,10 +199,18 @@ TEST_F(TallyEnvelopeTest, ExchangeIdentityFile) {
     const auto text = platform::readFile(TallyUtility::exchangeIdentityPath(runtime));
     ASSERT_TRUE(text);
     const json doc = json::parse(*text);
-    const auto& s = data->envelope().signature;
     EXPECT_EQ(doc["appkey"], "5f8e2a91c3d74b06e1a9c2d7");
-    EXPECT_EQ(doc["signature"], data->envelope().signatureString);
-    EXPECT_EQ(doc["checksum"], TLANUtil::md5(TLANUtil::hexString({s.begin() + 2, s.begin() + 18})));
+    const std::string signature = lastEnvelope().signature();
+    EXPECT_EQ(doc["signature"], signature);
+    // The checksum: upper-case MD5 of the lower-case hex of the signature's bytes 2 to 17.
+    std::string checksum;
+    ASSERT_EQ(testsupport::run(testsupport::systemPython() +
+                                   " -c 'import hashlib, sys; print(hashlib.md5(sys.argv[1][4:36]"
+                                   ".lower().encode()).hexdigest().upper(), end=\"\")' " +
+                                   signature,
+                               &checksum),
+              0);
+    EXPECT_EQ(doc["checksum"], checksum);
     EXPECT_FALSE(doc.contains("tlid"));
 }
 

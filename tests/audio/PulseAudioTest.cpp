@@ -24,83 +24,11 @@ using platform::VirtualDevices;
 
 namespace {
 
+using testsupport::awaitRecorders;
+using testsupport::findIn;
+using testsupport::Recording;
+
 constexpr int kRate = 44100;
-
-// `frames` of mono float32 from `source`, recorded in the background.
-class Recording {
-public:
-    Recording(const std::string& source, const std::string& path, size_t frames) : path_(path) {
-        const std::string cmd =
-            "parecord --raw --format=float32le --channels=1 --rate=44100 "
-            "--latency-msec=5 -d '" +
-            source + "' | head -c " + std::to_string(frames * 4) + " > '" + path + "'";
-        const char* argv[] = {"sh", "-c", cmd.c_str(), nullptr};
-        if (posix_spawnp(&pid_, "sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
-            pid_ = -1;
-        }
-    }
-    ~Recording() { samples(); }
-    // Waits for the recording to end.
-    std::vector<float> samples() {
-        if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-        std::ifstream in(path_, std::ios::binary);
-        std::string raw((std::istreambuf_iterator<char>(in)), {});
-        std::vector<float> out(raw.size() / 4);
-        std::memcpy(out.data(), raw.data(), out.size() * 4);
-        return out;
-    }
-
-private:
-    std::string path_;
-    pid_t pid_ = -1;
-};
-
-// Waits until the server has `n` recording streams, so nothing played after
-// this is missed.
-void awaitRecorders(int n) {
-    for (int i = 0; i < 500; ++i) {
-        std::string out;
-        testsupport::run("pactl list short source-outputs | wc -l", &out);
-        if (std::atoi(out.c_str()) >= n) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    FAIL() << "the recorders did not connect";
-}
-
-size_t onset(const std::vector<float>& s) {
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (std::fabs(s[i]) > 0.02f) return i;
-    }
-    return s.size();
-}
-
-// The best normalised correlation of `sound`'s first half second with
-// `recording`, near where both start, and the gain at that point. The
-// recording may have begun a moment after the sound did.
-std::pair<double, double> findIn(const std::vector<float>& recording,
-                                 const std::vector<float>& sound) {
-    const long n = std::min<long>(kRate / 2, static_cast<long>(sound.size()));
-    const long guess = static_cast<long>(onset(recording)) - static_cast<long>(onset(sound));
-    double best = 0;
-    double gain = 0;
-    for (long lag = guess - 2048; lag <= guess + 2048; ++lag) {
-        if (lag + n > static_cast<long>(recording.size())) continue;
-        double dot = 0, a = 0, b = 0;
-        for (long i = std::max(0L, -lag); i < n; ++i) {
-            const double r = recording[lag + i];
-            dot += r * sound[i];
-            a += r * r;
-            b += double(sound[i]) * sound[i];
-        }
-        const double c = (a > 0 && b > 0) ? dot / std::sqrt(a * b) : 0;
-        if (c > best) {
-            best = c;
-            gain = std::sqrt(a / b);
-        }
-    }
-    return {best, gain};
-}
 
 // The amplitude of the `hz` component of `s` (Goertzel).
 double toneAmplitude(const std::vector<float>& s, double hz) {

@@ -66,6 +66,20 @@ TEST(RunLoop, WorkFromOtherThreadsWakesTheBoundLoopAndRunsOnItsThread) {
     EXPECT_FALSE(onOther);
 }
 
+TEST(RunLoop, RunUntilSeesAConditionAnotherThreadSetsWithoutPosting) {
+    RunLoop loop;
+    std::atomic<int> checks{0};
+    std::atomic<bool> set{false};
+    std::thread writer([&] {
+        while (checks.load() == 0) std::this_thread::yield();
+        set = true;
+    });
+    // Set after the first check: without re-checking, this blocks for the hour.
+    EXPECT_TRUE(loop.runUntil([&] { ++checks;
+        return set.load(); }, 1h));
+    writer.join();
+}
+
 TEST(DispatchQueue, SerialQueueRunsInOrderAndConcurrentQueueUsesSeveralThreads) {
     platform::DispatchQueue serial("serial");
     std::vector<int> order;

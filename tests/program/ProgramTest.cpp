@@ -163,56 +163,6 @@ TEST(ProgramTest, TheProgramAndTheCommandLineShareOneCollection) {
     for (const auto& file : leftovers) EXPECT_FALSE(fs::exists(file)) << file;
 }
 
-// Mono float32 at 44.1 kHz from `source`, `frames` long, recorded by
-// parecord in the background; ends by itself.
-class Recording {
-public:
-    Recording(const std::string& source, const std::string& path, size_t frames)
-        : path_(path),
-          process_({"/bin/sh", "-c",
-                    "parecord --raw --format=float32le --channels=1 --rate=44100 "
-                    "--latency-msec=5 -d " +
-                        source + " | head -c " + std::to_string(frames * 4) + " > '" + path +
-                        "'"}) {}
-    std::vector<float> samples() {
-        process_.waitForExit(std::chrono::seconds(30));
-        std::string raw;
-        testsupport::run("cat '" + path_ + "'", &raw);
-        std::vector<float> out(raw.size() / 4);
-        std::memcpy(out.data(), raw.data(), out.size() * 4);
-        return out;
-    }
-
-private:
-    std::string path_;
-    ChildProcess process_;
-};
-
-// Whether `sound` is in `recording` (normalised correlation over its first
-// half second, near where the recording's sound starts).
-double correlation(const std::vector<float>& recording, const std::vector<float>& sound) {
-    auto onset = [](const std::vector<float>& s) {
-        size_t i = 0;
-        while (i < s.size() && std::fabs(s[i]) < 0.02f) ++i;
-        return static_cast<long>(i);
-    };
-    const long n = std::min<long>(22050, static_cast<long>(sound.size()));
-    double best = 0;
-    const long guess = onset(recording) - onset(sound);
-    for (long lag = guess - 2048; lag <= guess + 2048; ++lag) {
-        if (lag + n > static_cast<long>(recording.size())) break;
-        double dot = 0, a = 0, b = 0;
-        // The recording may have begun a moment after the sound did.
-        for (long i = std::max(0L, -lag); i < n; ++i) {
-            dot += double(recording[lag + i]) * sound[i];
-            a += double(recording[lag + i]) * recording[lag + i];
-            b += double(sound[i]) * sound[i];
-        }
-        if (a > 0 && b > 0) best = std::max(best, dot / std::sqrt(a * b));
-    }
-    return best;
-}
-
 // With the virtual microphone switched on, a board effect tapped in the
 // program is heard by another program recording "Quellio 虚拟麦克风", and
 // nothing of ours stays in the sound server, whether the program is killed
@@ -243,7 +193,7 @@ TEST(ProgramTest, ATappedEffectReachesTheVirtualMicrophoneAndNothingIsLeftBehind
     ChildProcess driver({self(), "--drive", "route"}, env);
     ASSERT_FALSE(driver.waitForLine("step: routed", std::chrono::seconds(60)).empty());
     EXPECT_EQ(testsupport::PulseServer::ourModules(), 2) << "the killed run's pair is gone";
-    Recording mic("quellio_mic", dir.file("mic.raw"), 3 * 44100);
+    testsupport::Recording mic("quellio_mic", dir.file("mic.raw"), 3 * 44100);
     const std::string played = driver.waitForLine("played: ", std::chrono::seconds(60));
     ASSERT_FALSE(played.empty());
     std::string steps;
@@ -258,7 +208,7 @@ TEST(ProgramTest, ATappedEffectReachesTheVirtualMicrophoneAndNothingIsLeftBehind
               0);
     std::vector<float> sound(raw.size() / 4);
     std::memcpy(sound.data(), raw.data(), sound.size() * 4);
-    EXPECT_GT(correlation(mic.samples(), sound), 0.95);
+    EXPECT_GT(testsupport::findIn(mic.samples(), sound).first, 0.95);
 }
 
 }  // namespace

@@ -52,14 +52,6 @@ protected:
     std::shared_ptr<QELNavigationController> nav;
 };
 
-TEST_F(AlertTest, DefaultsAreTheDarkPanelWithAccentText) {
-    const QELNavigationAlert alert(QStringLiteral("录音时间太短"));
-    EXPECT_EQ(alert.duration, 2.0);
-    EXPECT_EQ(alert.backgroundColor, Color::c7());
-    EXPECT_EQ(alert.titleColor, Color::c9());
-    EXPECT_EQ(alert.font.pixelSize(), 14);
-}
-
 TEST_F(AlertTest, AlertsShowOneAtATimeInQueueOrder) {
     QELNavigationAlertManager::showAlert(QELNavigationAlert("one"));
     QELNavigationAlertManager::showAlert(QELNavigationAlert("two"));

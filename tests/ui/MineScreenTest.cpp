@@ -36,7 +36,7 @@ TEST_F(MineTest, EmptyCollectionShowsTheEmptyViewAndTheContactLineAtTheBottom) {
     EXPECT_TRUE(screen->contactView()->isVisible());
     EXPECT_TRUE(screen->contactView()->visibleRegion().boundingRect().height() == 44)
         << "not clipped by the short content";
-    save("mine-empty.png");
+    uitest::screenshot(*window, "mine-empty.png");
 }
 
 TEST_F(MineTest, ContactLineFollowsTheEndOfTheContent) {
@@ -74,7 +74,7 @@ TEST_F(MineTest, ContactLineFollowsTheEndOfTheContent) {
     }
     window->resize(375, 667);
     drain();
-    save("mine-restarted-12.png");
+    uitest::screenshot(*window, "mine-restarted-12.png");
 }
 
 TEST_F(MineTest, FirstEntryHidesTheEmptyViewAndLastDeletionShowsIt) {
@@ -218,15 +218,20 @@ TEST_F(MineTest, LongPressFiresOnceAtItsStartAndIsNoTap) {
     EXPECT_FALSE(model->playingEffect()) << "and plays nothing";
 }
 
-TEST_F(MineTest, FilledGridScreenshot) {
+TEST_F(MineTest, AFilledGridShowsEveryEntryAndThePlayingOneInTheAccentColour) {
     storage->addSoundEffect(builtIn(0));
     storage->addSoundEffect(QELSoundEffect::customSoundEffectWithName("我的开场白", "/a.caf"));
     storage->addSoundEffect(builtIn(1, 1));
     storage->addSoundEffect(QELSoundEffect::customSoundEffectWithName("掌声雷动", "/b.caf"));
     storage->addSoundEffect(builtIn(2, 2));
     drain();
-    grid()->selectItemAtIndexPath({0, 1}, false);
-    save("mine-grid.png");
+    tapItem(grid(), {0, 2});
+    const QImage shot = uitest::screenshot(*window, "mine-grid.png");
+    int shown = 0;
+    for (int64_t row = 0; row < 6; ++row) shown += cell(row) && cell(row)->isVisible();
+    EXPECT_EQ(shown, 5);
+    EXPECT_EQ(uitest::padColour(shot, *window, grid(), {0, 2}).rgb(), Color::c9().rgb());
+    EXPECT_NE(uitest::padColour(shot, *window, grid(), {0, 1}).rgb(), Color::c9().rgb());
 }
 
 }  // namespace

@@ -73,20 +73,11 @@ protected:
                             grid()->layoutFrameForItem({0, row}).center().toPoint());
         uitest::drain();
     }
-    std::vector<std::string> events() const {
-        std::vector<std::string> e;
-        for (const auto& line : sink->log)
-            if (line.starts_with("event:")) e.push_back(line);
-        return e;
-    }
+    std::vector<std::string> events() const { return sink->events(); }
     std::vector<std::string> names() const {
         std::vector<std::string> n;
         for (const auto& entry : storage->soundEffects()) n.push_back(entry->name());
         return n;
-    }
-    void save(const std::string& name) {
-        ASSERT_TRUE(window->grab().save(QString::fromStdString(uitest::outputDir() + "/" + name)));
-        std::cout << "screenshot: " << uitest::outputDir() << "/" << name << '\n';
     }
 
     QTemporaryDir home;

@@ -22,8 +22,6 @@ TEST_F(PlatformTest, HexColoursSplitTheBytes) {
     EXPECT_EQ(c.green(), 0x34);
     EXPECT_EQ(c.blue(), 0x56);
     EXPECT_NEAR(c.alphaF(), 0.5, 1e-3);
-    EXPECT_EQ(Color::c10(), QColor(0x31, 0x31, 0x31));
-    EXPECT_EQ(Font::t6().pixelSize(), 18);
 }
 
 TEST_F(PlatformTest, GeometrySettersKeepTheOtherComponents) {

@@ -19,12 +19,7 @@ protected:
         QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(5, 5));
         QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(5, 5));
     }
-    std::vector<std::string> events() const {
-        std::vector<std::string> e;
-        for (const auto& line : sink->log)
-            if (line.starts_with("event:")) e.push_back(line);
-        return e;
-    }
+    std::vector<std::string> events() const { return sink->events(); }
     ControlAction noop(const char* selector = "onTap:") {
         return {selector, [](Control&) {}};
     }

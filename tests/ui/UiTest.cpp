@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 
 #include "audio/AudioEngine.h"
 #include "foundation/RunLoop.h"
@@ -34,6 +35,21 @@ void advance(double seconds) {
 std::string outputDir() {
     QDir().mkpath(QUELLIO_TEST_OUTPUT_DIR);
     return QUELLIO_TEST_OUTPUT_DIR;
+}
+
+QImage screenshot(QWidget& window, const std::string& name) {
+    const QImage shot = window.grab().toImage();
+    const std::string path = outputDir() + "/" + name;
+    EXPECT_TRUE(shot.save(QString::fromStdString(path))) << path;
+    std::cout << "screenshot: " << path << '\n';
+    return shot;
+}
+
+QColor padColour(const QImage& shot, QWidget& window, platform::CollectionView* grid,
+                 const platform::IndexPath& ip) {
+    const QRectF frame = grid->layoutFrameForItem(ip);
+    const QPoint top(static_cast<int>(frame.center().x()), static_cast<int>(frame.top()) + 3);
+    return shot.pixelColor(grid->contentWidget()->mapTo(&window, top));
 }
 
 namespace {

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QColor>
+#include <QImage>
 #include <string>
 #include <vector>
 
 #include "foundation/Clock.h"
+#include "ui/platform/CollectionView.h"
 #include "ui/statistics/QELStatistics.h"
 
 namespace uitest {
@@ -21,6 +24,13 @@ public:
     }
     void beginLogPageView(const std::string& page) override { log.push_back("begin:" + page); }
     void endLogPageView(const std::string& page) override { log.push_back("end:" + page); }
+    // The log's events alone.
+    std::vector<std::string> events() const {
+        std::vector<std::string> e;
+        for (const auto& line : log)
+            if (line.starts_with("event:")) e.push_back(line);
+        return e;
+    }
     std::vector<std::string> log;
 };
 
@@ -42,5 +52,13 @@ protected:
 };
 
 std::string outputDir();
+
+// Grabs `window` and saves it as `name` in outputDir() for people to look at;
+// returns the picture so that a test checks what they would look for.
+QImage screenshot(QWidget& window, const std::string& name);
+// The colour a pad of `grid` shows in `shot` (of `window`), in its middle just
+// under its top edge, clear of its title.
+QColor padColour(const QImage& shot, QWidget& window, platform::CollectionView* grid,
+                 const platform::IndexPath& ip);
 
 }  // namespace uitest

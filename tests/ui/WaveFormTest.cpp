@@ -10,15 +10,6 @@ double halfLength(const QLineF& bar) {
     return (bar.y2() - bar.y1()) / 2;
 }
 
-TEST(WaveFormView, StartsWithTheDocumentedFields) {
-    QELWaveFormView view;
-    EXPECT_EQ(view.waveColor, platform::Color::c9());
-    EXPECT_EQ(view.lineWidth, 2.0);
-    EXPECT_EQ(view.frequency, 5.0f);
-    EXPECT_EQ(view.phaseShift, 0.0f);
-    EXPECT_EQ(view.amplitude, 0.0);
-}
-
 TEST(WaveFormView, SilenceDrawsShortDashesOnTheMidline) {
     QELWaveFormView view;
     view.updateWithLevel(0);

@@ -65,7 +65,6 @@ TEST(CollectionStorage, TheCollectionFileSitsBesideTheRecordingsFolder) {
     EXPECT_EQ(kUserCollectionFileBasePath(), library + "/UserCollections/Custom");
     EXPECT_EQ(Storage::collectionFilePath(), library + "/UserCollections/Customcollection.info");
     EXPECT_EQ(Storage::sharedStorage().filePath(), Storage::collectionFilePath());
-    EXPECT_EQ(&Storage::sharedStorage(), &Storage::sharedStorage());
 }
 
 TEST(CollectionStorage, AddAnnouncesAroundTheChangeThenSavesAndAlwaysAnswersFalse) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "core/catalogue/QELSoundEffectResourceBundle.h"
 #include "core/playback/QELSoundEffectListViewModel.h"
@@ -98,10 +99,17 @@ TEST(BoardViewModel, CreatesItsProviderFromTheSharedBundleOnFirstUseAndKeepsIt) 
     auto provider = model.dataProvider();
     ASSERT_TRUE(provider);
     EXPECT_EQ(model.dataProvider(), provider);
-    EXPECT_EQ(provider->numberOfSections(),
-              static_cast<int64_t>(QELSoundEffectCategory::loadAll(
-                                       QELSoundEffectResourceBundle::bundle().plistPaths())
-                                       .size()));
+    // The bundle this binary shares (made in CatalogueTest), in its
+    // categories' order, with each one's size and first title.
+    const std::vector<std::tuple<std::string, int64_t, std::string>> bundle{
+        {"欢呼", 2, "掌声"}, {"搞笑", 1, "笑声"}, {"空", 0, ""}};
+    ASSERT_EQ(provider->numberOfSections(), static_cast<int64_t>(bundle.size()));
+    for (int64_t s = 0; s < provider->numberOfSections(); ++s) {
+        const auto& [category, count, first] = bundle[static_cast<size_t>(s)];
+        EXPECT_EQ(provider->titleForSection(s), category);
+        EXPECT_EQ(provider->numberOfItemsInSection(s), count) << category;
+        if (count > 0) EXPECT_EQ(provider->objectAtIndexPath({s, 0})->name(), first) << category;
+    }
 }
 
 TEST_F(BoardModelTest, AnEffectWhoseFileIsMissingOrNotAudioIsDisabledAndTheRestPlays) {

@@ -6,6 +6,8 @@
 #include <filesystem>
 
 #include "audio/AudioEngine.h"
+#include "audio/AudioMixer.h"
+#include "audio/AudioPlayer.h"
 #include "audio/AudioTestFiles.h"
 #include "core/playback/QELLoudnessCache.h"
 #include "core/playback/QELSoundEffectPlayController.h"
@@ -98,8 +100,11 @@ TEST_F(PlayControllerTest, ASecondTapOnThePlayingItemStopsIt) {
     EXPECT_EQ(board.playingIndexPath(), (IndexPath{0, 0}));
     EXPECT_TRUE(board.player()->isPlaying());
 
+    // Its owner hears of it through its callback; no other screen lost a sound.
+    posted.clear();
     EXPECT_FALSE(board.playOrStopAtIndexPath({0, 0}));
     EXPECT_EQ(board.stops, (Stops{{0, 0}}));
+    EXPECT_TRUE(posted.empty());
     EXPECT_FALSE(board.playingEffect());
     EXPECT_FALSE(board.playingIndexPath());
     EXPECT_FALSE(board.player()->isPlaying());
@@ -146,7 +151,7 @@ TEST_F(PlayControllerTest, ASoundThatRunsToItsEndReportsItsIndexPathOnce) {
 }
 
 TEST_F(PlayControllerTest, PlayingElsewhereStopsThisControllersSoundAndTellsEveryone) {
-    ListController collection{{effect("c.wav")}};
+    ListController collection{{effect("c.wav"), effect("broken.wav")}};
     board.playOrStopAtIndexPath({0, 0});
     auto boardPlayer = board.player();
     posted.clear();
@@ -163,6 +168,39 @@ TEST_F(PlayControllerTest, PlayingElsewhereStopsThisControllersSoundAndTellsEver
     board.playOrStopAtIndexPath({0, 1});
     EXPECT_EQ(collection.stops, (Stops{{0, 0}}));
     EXPECT_EQ(posted, std::vector<const void*>{collection.player().get()});
+
+    // A tap elsewhere that fails still ends this sound, and says so: nothing
+    // is left lit over silence.
+    posted.clear();
+    boardPlayer = board.player();
+    auto quiet = platform::setDebugErrorSink([](const platform::DebugErrorEntry&) {});
+    EXPECT_FALSE(collection.playOrStopAtIndexPath({0, 1}));
+    platform::setDebugErrorSink(quiet);
+    EXPECT_EQ(board.stops, (Stops{{0, 0}, {0, 1}}));
+    EXPECT_FALSE(board.playingEffect());
+    EXPECT_FALSE(boardPlayer->isPlaying());
+    EXPECT_EQ(posted, std::vector<const void*>{boardPlayer.get()});
+}
+
+TEST_F(PlayControllerTest, AnOutputThatDoesNotStartIsReportedAndNothingLooksPlaying) {
+    // Every voice of the engine taken by sounds of nobody's.
+    std::vector<std::shared_ptr<platform::AudioPlayer>> crowd;
+    for (size_t i = 0; i < platform::AudioMixer::kMaxVoices; ++i) {
+        crowd.push_back(platform::AudioPlayer::playerWithContentsOfFile(
+            kUserCollectionFileBasePath() + folder() + "/a.wav"));
+        ASSERT_TRUE(crowd.back() && crowd.back()->play());
+    }
+    platform::AudioError error;
+    EXPECT_FALSE(board.playOrStopAtIndexPath({0, 1}, &error));
+    EXPECT_EQ(error.code, platform::AudioError::Code::DeviceUnavailable);
+    EXPECT_NE(error.message.find("b.wav"), std::string::npos);
+    EXPECT_FALSE(board.playingEffect());
+    EXPECT_FALSE(board.playingIndexPath());
+    EXPECT_TRUE(board.stops.empty());
+
+    crowd.clear();
+    EXPECT_TRUE(board.playOrStopAtIndexPath({0, 1}));
+    EXPECT_EQ(board.playingIndexPath(), (IndexPath{0, 1}));
 }
 
 TEST_F(PlayControllerTest, PlayWhileItsOwnPlayerPlaysChangesNothing) {
