@@ -45,3 +45,26 @@ TEST(CliCatalogue, AMalformedBundleStopsWithItsMessageAndFails) {
     EXPECT_NE(testsupport::run(cli("catalogue --bundle " + dir.file("absent") + " 2>&1"), &out), 0);
     EXPECT_NE(testsupport::run(cli("nonsense 2>&1"), &out), 0);
 }
+
+// Scripts and help2man rely on these: help and version on stdout with status
+// 0, a usage error on stderr only, with status 2.
+TEST(CliCatalogue, HelpAndVersionGoToStdoutAndUsageErrorsToStderrWithStatusTwo) {
+    std::string out;
+    auto run = [&](const std::string& args) {
+        out.clear();
+        return testsupport::run(cli(args), &out);
+    };
+    for (const char* help : {"--help", "-h"}) {
+        ASSERT_EQ(run(std::string(help) + " 2>/dev/null"), 0) << help;
+        EXPECT_EQ(out.rfind("Usage: quellio-cli COMMAND", 0), 0u) << help;
+        EXPECT_NE(out.find("Exit status:"), std::string::npos) << help;
+    }
+    ASSERT_EQ(run("--version 2>/dev/null"), 0);
+    EXPECT_EQ(out, "quellio-cli (Quellio) " QUELLIO_VERSION "\n");
+    for (const std::string wrong : {"nonsense", "", "route", "play onlyone"}) {
+        EXPECT_EQ(run(wrong + " 2>/dev/null"), 2) << wrong;
+        EXPECT_TRUE(out.empty()) << wrong;
+        EXPECT_EQ(run(wrong + " 2>&1 >/dev/null"), 2) << wrong;
+        EXPECT_NE(out.find("Usage: quellio-cli"), std::string::npos) << wrong;
+    }
+}

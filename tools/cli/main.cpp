@@ -40,9 +40,11 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-int usage() {
+// The help text; --help prints it to stdout, a usage error to stderr.
+void printUsage(std::FILE* to) {
     std::fputs(
-        "usage: quellio-cli <command> [options]\n"
+        "Usage: quellio-cli COMMAND [OPTION]...\n"
+        "The sound-effect board Quellio (声匣) from the command line.\n"
         "\n"
         "commands:\n"
         "  catalogue [--json] [--bundle DIR]   list the built-in sound effects in board order\n"
@@ -74,8 +76,22 @@ int usage() {
         "                                      loudness range and true peak of each FILE\n"
         "  normalise IN OUT [--target LUFS]    bring IN to LUFS (default -16) with true\n"
         "                                      peaks limited to -1 dBTP; OUT is a 32-bit\n"
-        "                                      float WAV at IN's rate and channels\n",
-        stderr);
+        "                                      float WAV at IN's rate and channels\n"
+        "\n"
+        "options:\n"
+        "  -h, --help                          show this help and exit\n"
+        "  -V, --version                       show the version and exit\n"
+        "\n"
+        "Exit status:\n"
+        "  0  the command did what it was asked\n"
+        "  1  it failed (no such effect, unreadable catalogue, a file not saved,\n"
+        "     a recording that lost samples, the program refused)\n"
+        "  2  the command line was not understood (usage error)\n",
+        to);
+}
+
+int usage() {
+    printUsage(stderr);
     return 2;
 }
 
@@ -934,7 +950,11 @@ int main(int argc, char** argv) {
     };
     const std::string name = argv[1];
     if (name == "-h" || name == "--help" || name == "help") {
-        usage();
+        printUsage(stdout);
+        return 0;
+    }
+    if (name == "-V" || name == "--version") {
+        std::printf("quellio-cli (Quellio) %s\n", QUELLIO_VERSION);
         return 0;
     }
     auto it = commands.find(name);
