@@ -2,9 +2,9 @@
 #include <random>
 
 #include "TallyDataHarness.h"
-#include "analytics/TLANDeflated.h"
-#include "analytics/TLANUtil.h"
-#include "analytics/TallyEnvelope.h"
+#include "analytics/device/TLANUtil.h"
+#include "analytics/wire/TLANDeflated.h"
+#include "analytics/wire/TallyEnvelope.h"
 #include "foundation/Files.h"
 
 using nlohmann::json;
