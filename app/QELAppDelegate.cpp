@@ -6,7 +6,7 @@
 #include <QSocketNotifier>
 #include <QStringList>
 
-#include "analytics/TLANProtocolData.h"
+#include "analytics/device/TLANProtocolData.h"
 #include "app/QELDBusService.h"
 #include "app/QELTabBarController.h"
 #include "audio/AudioEngine.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "analytics/TallyRuntime.h"
+#include "analytics/collect/TallyRuntime.h"
 #include "foundation/Clock.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/RunLoop.h"

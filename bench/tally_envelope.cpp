@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "analytics/TLANBaseEvent.h"
-#include "analytics/Tally.h"
-#include "analytics/TallyDataPipeline.h"
-#include "analytics/TallyLog.h"
-#include "analytics/TallyRuntime.h"
-#include "analytics/TallyUtility.h"
+#include "analytics/api/Tally.h"
+#include "analytics/collect/TLANBaseEvent.h"
+#include "analytics/collect/TallyRuntime.h"
+#include "analytics/collect/TallyUtility.h"
+#include "analytics/support/TallyLog.h"
+#include "analytics/upload/TallyDataPipeline.h"
 #include "foundation/RunLoop.h"
 
 #include "ScratchTally.h"

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "analytics/Tally.h"
-#include "analytics/TallyDataPipeline.h"
-#include "analytics/TallyLog.h"
-#include "analytics/TallyRuntime.h"
+#include "analytics/api/Tally.h"
+#include "analytics/collect/TallyRuntime.h"
+#include "analytics/support/TallyLog.h"
+#include "analytics/upload/TallyDataPipeline.h"
 #include "foundation/RunLoop.h"
 
 #include "ScratchTally.h"

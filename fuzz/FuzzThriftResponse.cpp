@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "analytics/TLPayloadBuild.h"
-#include "analytics/TallyLog.h"
+#include "analytics/support/TallyLog.h"
+#include "analytics/wire/TLPayloadBuild.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool quiet = (setTallyLogSink([](const std::string&) {}), true);

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "analytics/TLANSharedUDID.h"
+#include "analytics/device/TLANSharedUDID.h"
 #include "foundation/PropertyList.h"
 #include "support/TestSupport.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "analytics/TLANUtil.h"
-#include "analytics/TallyText.h"
+#include "analytics/device/TLANUtil.h"
+#include "analytics/support/TallyText.h"
 #include "support/TestSupport.h"
 
 using Data = TLANProtocolData;

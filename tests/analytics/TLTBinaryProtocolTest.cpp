@@ -3,8 +3,8 @@
 #include <map>
 #include <sstream>
 
-#include "analytics/TLANUtil.h"
-#include "analytics/TLTStructures.h"
+#include "analytics/device/TLANUtil.h"
+#include "analytics/wire/TLTStructures.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "analytics/TallyUncaughtExceptionHandler.h"
+#include "analytics/crash/TallyUncaughtExceptionHandler.h"
 
 TEST(TallyCrashRecord, RecordBecomesTheErrorContext) {
     const auto crash = TallyUncaughtExceptionHandler::parseRecord(

@@ -3,8 +3,8 @@
 #include <filesystem>
 
 #include "TallyHarness.h"
-#include "analytics/TallyDataPipeline.h"
-#include "analytics/TallyUtility.h"
+#include "analytics/collect/TallyUtility.h"
+#include "analytics/upload/TallyDataPipeline.h"
 
 // A TallyHarness whose SDK has the real pipeline: files, database, uploads.
 class TallyDataHarness : public TallyHarness {

@@ -2,10 +2,10 @@
 #include <random>
 
 #include "TallyDataHarness.h"
-#include "analytics/TLANDeflated.h"
-#include "analytics/TLANUtil.h"
+#include "analytics/device/TLANUtil.h"
+#include "analytics/wire/TLANDeflated.h"
+#include "analytics/wire/TallyEnvelope.h"
 #include "support/TestSupport.h"
-#include "analytics/TallyEnvelope.h"
 #include "foundation/Files.h"
 
 using nlohmann::json;

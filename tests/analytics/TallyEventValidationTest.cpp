@@ -1,5 +1,5 @@
 #include "TallyHarness.h"
-#include "analytics/TallyEvent.h"
+#include "analytics/api/TallyEvent.h"
 
 using platform::Value;
 

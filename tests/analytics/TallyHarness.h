@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "analytics/Tally.h"
-#include "analytics/TallyLog.h"
-#include "analytics/TallyRuntime.h"
+#include "analytics/api/Tally.h"
+#include "analytics/collect/TallyRuntime.h"
+#include "analytics/support/TallyLog.h"
 #include "foundation/Application.h"
 #include "support/TestSupport.h"
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "analytics/TLANBaseEvent.h"
-#include "analytics/TLAggregatedValue.h"
-#include "analytics/TallyLog.h"
+#include "analytics/collect/TLANBaseEvent.h"
+#include "analytics/collect/TLAggregatedValue.h"
+#include "analytics/support/TallyLog.h"
 #include "foundation/KeyedArchive.h"
 #include "foundation/PropertyList.h"
 

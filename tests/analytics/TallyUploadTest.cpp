@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "support/CollectorProcess.h"
 #include "TallyDataHarness.h"
-#include "analytics/TLANProtocolData.h"
-#include "analytics/TallyEnvelope.h"
-#include "analytics/TallyUncaughtExceptionHandler.h"
+#include "analytics/crash/TallyUncaughtExceptionHandler.h"
+#include "analytics/device/TLANProtocolData.h"
+#include "analytics/wire/TallyEnvelope.h"
 #include "foundation/Files.h"
+#include "support/CollectorProcess.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <mutex>
 
-#include "analytics/TLANProtocolData.h"
-#include "analytics/TallyLog.h"
-#include "analytics/TallyRuntime.h"
+#include "analytics/collect/TallyRuntime.h"
+#include "analytics/device/TLANProtocolData.h"
+#include "analytics/support/TallyLog.h"
 #include "app/QELAppDelegate.h"
 #include "app/QELTabBarController.h"
 #include "core/remote/QELHotkeys.h"

@@ -9,15 +9,15 @@
 #include <QInputMethodEvent>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
-#include <algorithm>
 #include <functional>
 #include <iostream>
 
-#include "analytics/TallyDataPipeline.h"
-#include "analytics/TallyRuntime.h"
+#include "analytics/collect/TallyRuntime.h"
+#include "analytics/upload/TallyDataPipeline.h"
 #include "app/QELAppDelegate.h"
 #include "app/QELTabBarController.h"
 #include "audio/AudioEngine.h"

@@ -23,8 +23,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "analytics/TLTStructures.h"
-#include "analytics/TallyEnvelope.h"
+#include "analytics/wire/TLTStructures.h"
+#include "analytics/wire/TallyEnvelope.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "analytics/Tally.h"
+#include "analytics/api/Tally.h"
 
 // Event ids the program sends.
 inline constexpr const char* kEventClickTab = "click_tab";
