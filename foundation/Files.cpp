@@ -84,7 +84,12 @@ bool writeFileAtomically(const std::string& path, const void* data, size_t size,
     if (!resolved) return false;
     const fs::path target(*resolved);
     const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string tmpl = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+    // Appended rather than `"." + std::string`, which GCC 12 at -O2
+    // misreports as overlapping copies (-Wrestrict).
+    std::string name = ".";
+    name += target.filename().string();
+    name += ".XXXXXX";
+    std::string tmpl = (dir / name).string();
 
     int fd = ::mkstemp(tmpl.data());
     if (fd < 0) {
@@ -134,7 +139,12 @@ bool writeFileAtomically(const std::string& path, const void* data, size_t size,
 }
 
 std::string damagedCopyPath(const std::string& path, int generation) {
-    return path + ".damaged" + (generation == 0 ? "" : "." + std::to_string(generation));
+    std::string copy = path + ".damaged";
+    if (generation != 0) {
+        copy += '.';
+        copy += std::to_string(generation);
+    }
+    return copy;
 }
 
 bool keepDamagedCopy(const std::string& path, std::string* error) {

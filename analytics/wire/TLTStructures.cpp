@@ -23,7 +23,10 @@ std::string describe(int64_t v) {
     return std::to_string(v);
 }
 std::string describe(const std::vector<uint8_t>& v) {
-    return "<" + TLANUtil::hexString(v) + ">";
+    std::string text = "<";
+    text += TLANUtil::hexString(v);
+    text += ">";
+    return text;
 }
 template <class T>
 auto describe(const T& v) -> decltype(v.description()) {
