@@ -1,0 +1,160 @@
+// Loudness measured and normalised by our meter, checked against ffmpeg's
+// ebur128 filter, a meter we did not write, on sounds sox makes.
+
+#include "audio/Loudness.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <regex>
+
+#include "audio/AudioTestFiles.h"
+
+namespace {
+
+using platform::PcmBuffer;
+
+struct Reference {
+    double integrated = NAN;    // LUFS, -70 when too short
+    double maxMomentary = NAN;  // LUFS
+    double truePeak = NAN;      // dBTP
+};
+
+// ffmpeg's reading of `pcm`. `pad` adds half a second of silence so that a
+// sound shorter than the momentary window gets a momentary value at all.
+Reference ffmpegMeter(const PcmBuffer& pcm, bool pad = false) {
+    testsupport::TempDir dir;
+    const std::string raw = dir.file("pcm.f32");
+    std::ofstream(raw, std::ios::binary)
+        .write(reinterpret_cast<const char*>(pcm.samples.data()),
+               static_cast<std::streamsize>(pcm.samples.size() * sizeof(float)));
+    const std::string cmd = "ffmpeg -hide_banner -nostats -f f32le -ar " +
+                            std::to_string(std::lround(pcm.sampleRate)) + " -ac " +
+                            std::to_string(pcm.channels) + " -i '" + raw + "' -af " +
+                            (pad ? "apad=pad_dur=0.5," : "") +
+                            "ebur128=peak=true:framelog=info -f null - 2>&1";
+    std::string out;
+    EXPECT_EQ(testsupport::run(cmd, &out), 0) << out;
+    Reference ref;
+    const size_t summary = out.find("Summary:");
+    EXPECT_NE(summary, std::string::npos) << out;
+    std::smatch m;
+    const std::string frames = out.substr(0, summary), tail = out.substr(summary);
+    const std::regex momentary(R"(M:\s*(-?[0-9.]+))");
+    ref.maxMomentary = -INFINITY;
+    for (auto it = std::sregex_iterator(frames.begin(), frames.end(), momentary);
+         it != std::sregex_iterator(); ++it)
+        ref.maxMomentary = std::max(ref.maxMomentary, std::stod((*it)[1]));
+    if (std::regex_search(tail, m, std::regex(R"(I:\s*(-?[0-9.]+) LUFS)")))
+        ref.integrated = std::stod(m[1]);
+    if (std::regex_search(tail, m, std::regex(R"(Peak:\s*(-?[0-9.]+|-inf))")))
+        ref.truePeak = m[1] == "-inf" ? -INFINITY : std::stod(m[1]);
+    return ref;
+}
+
+// A stereo 48-kHz sound sox makes from `input` (silence by default) and
+// `effects`.
+PcmBuffer soxSound(const testsupport::TempDir& dir, const std::string& name,
+                   const std::string& effects, const std::string& input = "-n") {
+    const std::string path = dir.file(name + ".wav");
+    std::string out;
+    EXPECT_EQ(testsupport::run("sox " + input + " -r 48000 -c 2 -b 24 '" + path + "' " + effects +
+                                   " 2>&1",
+                               &out),
+              0)
+        << out;
+    auto pcm = platform::decodeAudioFile(path, 48000);
+    EXPECT_TRUE(pcm);
+    return pcm ? *pcm : PcmBuffer{};
+}
+
+PcmBuffer scaled(PcmBuffer pcm, double gain) {
+    for (float& s : pcm.samples) s *= static_cast<float>(gain);
+    return pcm;
+}
+
+}  // namespace
+
+// A plain tone, loud noise to bring down, and sharp clicks over a quiet bed
+// whose peaks must be limited to reach the target.
+TEST(Loudness, MeasuresAndNormalisesAsAnIndependentMeterReadsIt) {
+    testsupport::TempDir dir;
+    struct Case {
+        const char* name;
+        std::string effects;
+        std::string input;
+        double target;
+        bool peakBound;  // the plain gain would pass the ceiling
+    };
+    const Case cases[] = {
+        {"tone", "synth 5 sine 997 vol 0.05", "-n", -16, false},
+        {"noise", "synth 5 pinknoise vol 0.9", "-n", -23, false},
+        {"clicks", "",
+         "-m -v 1 '|sox -n -r 48000 -c 2 -p synth 5 pinknoise vol 0.05' -v 1 '|sox -n -r 48000 "
+         "-c 2 -p synth 0.001 square 1500 vol 0.5 pad 0 0.499 repeat 9'",
+         -16, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PcmBuffer pcm = soxSound(dir, c.name, c.effects, c.input);
+        const platform::LoudnessMeasure m = platform::measureLoudness(pcm);
+        const Reference ref = ffmpegMeter(pcm);
+        ASSERT_TRUE(m.measurable);
+        EXPECT_TRUE(m.integrated);
+        EXPECT_NEAR(m.loudness, ref.integrated, 0.2);
+        EXPECT_NEAR(m.truePeak, ref.truePeak, 0.3);
+
+        const PcmBuffer played = scaled(pcm, platform::loudnessGain(m, c.target));
+        const platform::LoudnessMeasure p = platform::measureLoudness(played);
+        EXPECT_LE(p.truePeak, platform::kTruePeakCeiling + 0.01);
+        if (!c.peakBound) EXPECT_NEAR(p.loudness, c.target, 0.1);
+        else EXPECT_LT(p.loudness, c.target - 1);
+
+        EXPECT_NEAR(platform::normaliseLoudness(pcm, c.target).loudness, m.loudness, 1e-9);
+        const Reference after = ffmpegMeter(pcm);
+        EXPECT_NEAR(after.integrated, c.target, 0.5);
+        EXPECT_LE(after.truePeak, platform::kTruePeakCeiling);
+    }
+}
+
+TEST(Loudness, ASoundTooShortForAnIntegratedValueUsesItsLoudestMoment) {
+    testsupport::TempDir dir;
+    PcmBuffer pcm = soxSound(dir, "blip", "synth 0.25 sine 880 vol 0.02");
+    const platform::LoudnessMeasure m = platform::measureLoudness(pcm);
+    EXPECT_TRUE(m.measurable);
+    EXPECT_FALSE(m.integrated);
+    EXPECT_NEAR(m.loudness, ffmpegMeter(pcm, true).maxMomentary, 0.2);
+
+    platform::normaliseLoudness(pcm, -16);
+    const Reference after = ffmpegMeter(pcm, true);
+    EXPECT_NEAR(after.maxMomentary, -16, 0.5);
+    EXPECT_LE(after.truePeak, platform::kTruePeakCeiling);
+}
+
+TEST(Loudness, SilenceIsNeitherMeasuredNorChanged) {
+    testsupport::TempDir dir;
+    for (PcmBuffer pcm : {soxSound(dir, "silence", "trim 0 2"), PcmBuffer{48000, 2, {}}}) {
+        const std::vector<float> before = pcm.samples;
+        EXPECT_FALSE(platform::measureLoudness(pcm).measurable);
+        EXPECT_FALSE(platform::normaliseLoudness(pcm, -16).measurable);
+        EXPECT_EQ(platform::loudnessGain(platform::measureLoudness(pcm), -16), 1.0);
+        EXPECT_EQ(platform::trimSilence(pcm), 0u);
+        EXPECT_EQ(pcm.samples, before);
+    }
+}
+
+// Sound in one channel only still counts; a short margin stays on each side.
+TEST(Loudness, TrimKeepsTheSoundAndAShortMargin) {
+    testsupport::TempDir dir;
+    PcmBuffer pcm = soxSound(dir, "padded", "synth 1 sine 440 vol 0.5 remix 0 1 pad 0.5 0.8");
+    const size_t frames = pcm.frames();
+    const size_t removed = platform::trimSilence(pcm);
+    EXPECT_EQ(frames - removed, pcm.frames());
+    EXPECT_GE(pcm.duration(), 1.0);
+    EXPECT_LE(pcm.duration(), 1.0 + 2 * 0.03);
+    const auto firstLoud = std::find_if(pcm.samples.begin(), pcm.samples.end(),
+                                        [](float s) { return std::fabs(s) > 0.01f; });
+    EXPECT_GT(firstLoud - pcm.samples.begin(), 2 * 48 * 2);  // a few ms kept before it
+}
