@@ -56,6 +56,11 @@ QELSoundEffectImporter::Environment QELSoundEffectImporter::Environment::standar
     return {kUserCollectionFileBasePath(), &QELMySoundEffectStorage::sharedStorage()};
 }
 
+QELSoundEffectImporter& QELSoundEffectImporter::shared() {
+    static auto* importer = new QELSoundEffectImporter();
+    return *importer;
+}
+
 QELSoundEffectImporter::QELSoundEffectImporter(Environment environment)
     : env_(std::move(environment)),
       queue_(std::make_unique<platform::DispatchQueue>("com.zentrik.quellio.import")) {}

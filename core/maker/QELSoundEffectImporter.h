@@ -86,6 +86,11 @@ public:
     // Share done, 0..1, on the main queue.
     using Progress = std::function<void(double)>;
 
+    // The program's, on the standard environment, created on first use and
+    // never released: the window and the bus import through one queue, so
+    // two imports of one name never race.
+    static QELSoundEffectImporter& shared();
+
     explicit QELSoundEffectImporter(Environment environment = Environment::standard());
     // Cancels what is under way and waits for it; completions still to come
     // are dropped.
