@@ -15,7 +15,9 @@ bool isAcceptableName(const std::string& name) {
            name.find('\0') == std::string::npos;
 }
 
-std::string relativePath(const std::string& name) { return "/" + name + ".caf"; }
+std::string relativePath(const std::string& name) {
+    return "/" + name + ".caf";
+}
 
 bool hasRecordingNamed(const QELMySoundEffectStorage& storage, const std::string& collectionBase,
                        const std::string& name) {
@@ -57,7 +59,8 @@ bool write(const std::string& collectionBase, const std::string& name,
 }
 
 bool addEntry(QELMySoundEffectStorage& storage, const std::string& name) {
-    return storage.addSoundEffect(QELSoundEffect::customSoundEffectWithName(name, relativePath(name)));
+    return storage.addSoundEffect(
+        QELSoundEffect::customSoundEffectWithName(name, relativePath(name)));
 }
 
 }  // namespace QELRecordingSave

@@ -36,18 +36,30 @@ QELImportOptions QELImportOptions::fromSettings(const QELAudioSettings& settings
 
 const char* QELImportResult::name() const {
     switch (code) {
-        case Code::Imported: return "Imported";
-        case Code::Cancelled: return "Cancelled";
-        case Code::InvalidName: return "InvalidName";
-        case Code::NameTaken: return "NameTaken";
-        case Code::NotFound: return "NotFound";
-        case Code::IsDirectory: return "IsDirectory";
-        case Code::Unreadable: return "Unreadable";
-        case Code::Empty: return "Empty";
-        case Code::TooLarge: return "TooLarge";
-        case Code::TooLong: return "TooLong";
-        case Code::NotAudio: return "NotAudio";
-        case Code::SaveFailed: return "SaveFailed";
+        case Code::Imported:
+            return "Imported";
+        case Code::Cancelled:
+            return "Cancelled";
+        case Code::InvalidName:
+            return "InvalidName";
+        case Code::NameTaken:
+            return "NameTaken";
+        case Code::NotFound:
+            return "NotFound";
+        case Code::IsDirectory:
+            return "IsDirectory";
+        case Code::Unreadable:
+            return "Unreadable";
+        case Code::Empty:
+            return "Empty";
+        case Code::TooLarge:
+            return "TooLarge";
+        case Code::TooLong:
+            return "TooLong";
+        case Code::NotAudio:
+            return "NotAudio";
+        case Code::SaveFailed:
+            return "SaveFailed";
     }
     return "";
 }
@@ -87,9 +99,9 @@ std::optional<std::vector<uint8_t>> QELSoundEffectImporter::prepare(
     const std::string file = std::filesystem::path(path).filename().string();
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
-        result = errno == ENOENT ? failure(Code::NotFound, "找不到文件“" + path + "”")
-                                 : failure(Code::Unreadable, "无法读取“" + file + "”：" +
-                                                                 std::strerror(errno));
+        result = errno == ENOENT
+                     ? failure(Code::NotFound, "找不到文件“" + path + "”")
+                     : failure(Code::Unreadable, "无法读取“" + file + "”：" + std::strerror(errno));
         return std::nullopt;
     }
     if (S_ISDIR(st.st_mode)) {
@@ -119,7 +131,9 @@ std::optional<std::vector<uint8_t>> QELSoundEffectImporter::prepare(
     if (!decoded) {
         using E = platform::AudioError::Code;
         switch (error.code) {
-            case E::Cancelled: result = failure(Code::Cancelled, "已取消导入“" + file + "”"); break;
+            case E::Cancelled:
+                result = failure(Code::Cancelled, "已取消导入“" + file + "”");
+                break;
             case E::TooLong:
                 result = failure(Code::TooLong, "“" + file + "”长于 10 分钟，不能导入");
                 break;
@@ -127,8 +141,8 @@ std::optional<std::vector<uint8_t>> QELSoundEffectImporter::prepare(
                 result = failure(Code::Unreadable, "无法读取“" + file + "”");
                 break;
             default:
-                result = failure(Code::NotAudio, "“" + file + "”不是能导入的声音文件（" +
-                                                     error.message + "）");
+                result = failure(Code::NotAudio,
+                                 "“" + file + "”不是能导入的声音文件（" + error.message + "）");
         }
         return std::nullopt;
     }
@@ -175,8 +189,8 @@ std::shared_ptr<QELSoundEffectImporter::Task> QELSoundEffectImporter::importFile
     };
     if (options.title.empty()) options.title = defaultTitle(path);
     if (!QELRecordingSave::isAcceptableName(options.title) || options.title.empty()) {
-        finish({Code::InvalidName, options.title,
-                QELSoundEffectMakeViewModel::kInvalidNameMessage});
+        finish(
+            {Code::InvalidName, options.title, QELSoundEffectMakeViewModel::kInvalidNameMessage});
         return task;
     }
     if (!options.replace && hasSoundEffectNamed(options.title)) {

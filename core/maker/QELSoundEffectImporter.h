@@ -109,9 +109,10 @@ public:
     static std::string defaultTitle(const std::string& path);
     // Any thread: the WAV bytes `path` is saved as, or nullopt with `result`
     // saying why. `progress` returning false cancels.
-    static std::optional<std::vector<uint8_t>> prepare(
-        const std::string& path, const QELImportOptions& options,
-        const std::function<bool(double)>& progress, QELImportResult& result);
+    static std::optional<std::vector<uint8_t>> prepare(const std::string& path,
+                                                       const QELImportOptions& options,
+                                                       const std::function<bool(double)>& progress,
+                                                       QELImportResult& result);
 
 private:
     Environment env_;

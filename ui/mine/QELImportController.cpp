@@ -65,17 +65,18 @@ void QELImportController::next() {
         {QStringLiteral("替换"), QStringLiteral("另存为“%1”").arg(QString::fromStdString(other))});
     alert->didDismissWithButtonIndex = [this, path, options, other](int index) mutable {
         if (index == 0) return next();
-        if (index == 1) options.replace = true;
-        else options.title = other;
+        if (index == 1)
+            options.replace = true;
+        else
+            options.title = other;
         start(path, options);
     };
     alert->showAlert();
 }
 
 void QELImportController::start(const QString& path, QELImportOptions options) {
-    progress_ = new QProgressDialog(
-        QStringLiteral("正在导入“%1”…").arg(QFileInfo(path).fileName()), QStringLiteral("取消"),
-        0, 100, QApplication::activeWindow());
+    progress_ = new QProgressDialog(QStringLiteral("正在导入“%1”…").arg(QFileInfo(path).fileName()),
+                                    QStringLiteral("取消"), 0, 100, QApplication::activeWindow());
     progress_->setAttribute(Qt::WA_DeleteOnClose);
     progress_->setWindowModality(Qt::WindowModal);
     progress_->setMinimumDuration(kProgressDelayMs);
@@ -97,9 +98,9 @@ void QELImportController::finished(const QELImportResult& result) {
     if (result.code == QELImportResult::Code::Cancelled ||
         (result.imported() && result.message.empty()))
         return next();
-    auto* alert = new AlertView(result.imported() ? QStringLiteral("已导入")
-                                                  : QStringLiteral("无法导入"),
-                                QString::fromStdString(result.message), QStringLiteral("好"), {});
+    auto* alert =
+        new AlertView(result.imported() ? QStringLiteral("已导入") : QStringLiteral("无法导入"),
+                      QString::fromStdString(result.message), QStringLiteral("好"), {});
     alert->didDismissWithButtonIndex = [this](int) { next(); };
     alert->showAlert();
 }

@@ -6,8 +6,8 @@
 #include <set>
 
 #include "audio/AudioEngine.h"
-#include "core/playback/QELSoundEffectPlayer.h"
 #include "core/maker/MakerTestSupport.h"
+#include "core/playback/QELSoundEffectPlayer.h"
 
 namespace fs = std::filesystem;
 using Code = QELImportResult::Code;
@@ -40,8 +40,8 @@ protected:
     std::string sox(const std::string& name, const std::string& effects) {
         const std::string path = dir.file(name);
         std::string out;
-        EXPECT_EQ(testsupport::run("sox -n -r 48000 -c 2 '" + path + "' " + effects + " 2>&1", &out),
-                  0)
+        EXPECT_EQ(
+            testsupport::run("sox -n -r 48000 -c 2 '" + path + "' " + effects + " 2>&1", &out), 0)
             << out;
         return path;
     }
@@ -131,10 +131,10 @@ TEST_F(ImporterTest, RefusesBadInputWithAReasonAndChangesNothing) {
     head.resize(30);
     platform::writeFileAtomically(dir.file("cut.wav"), head);
     fs::create_directories(dir.file("folder.wav"));
-    ASSERT_EQ(testsupport::run("sox -n -r 8000 -c 1 '" + dir.file("long.wav") +
-                               "' synth 601 sine 440 && truncate -s 201M '" +
-                               dir.file("big.wav") + "'"),
-              0);
+    ASSERT_EQ(
+        testsupport::run("sox -n -r 8000 -c 1 '" + dir.file("long.wav") +
+                         "' synth 601 sine 440 && truncate -s 201M '" + dir.file("big.wav") + "'"),
+        0);
     auto titled = [](std::string title) {
         QELImportOptions o;
         o.title = std::move(title);
