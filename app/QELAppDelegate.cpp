@@ -17,6 +17,7 @@
 #include "foundation/TerminationSignals.h"
 #include "ui/board/QELSoundEffectListViewController.h"
 #include "ui/hotkeys/QELGlobalHotkeys.h"
+#include "ui/mine/QELImportController.h"
 #include "ui/mine/QELMySoundEffectsViewController.h"
 #include "ui/platform/MainLoop.h"
 #include "ui/statistics/QELStatistics.h"
@@ -93,6 +94,8 @@ bool QELAppDelegate::didFinishLaunching(QApplication& application) {
     restoreWindowGeometry();
     tabBarController_ = std::make_shared<QELTabBarController>();
     window_->setRootViewController(tabBarController_);
+    window_->setFilesDropped(
+        [](const QStringList& paths) { QELImportController::shared().importFiles(paths); });
     installShortcuts();
     window_->show();
 

@@ -7,6 +7,8 @@
 #include <QVariantMap>
 #include <algorithm>
 
+#include "audio/Loudness.h"
+#include "core/maker/QELSoundEffectImporter.h"
 #include "core/remote/QELHotkeys.h"
 #include "core/remote/QELRemoteCommands.h"
 #include "ui/hotkeys/QELGlobalHotkeys.h"
@@ -176,4 +178,45 @@ QList<QELDBusHotkey> QELDBusService::ListHotkeys() {
                      state});
     }
     return list;
+}
+
+QString QELDBusService::Import(const QString& path, const QString& title, bool normalise,
+                               bool trim, double target, bool replace, QString&) {
+    auto refuse = [this](const QString& name, const QString& message) {
+        if (calledFromDBus())
+            sendErrorReply(QStringLiteral("com.zentrik.Quellio.Error.") + name, message);
+        return QString();
+    };
+    if (!path.startsWith('/'))
+        return refuse("InvalidArgument", "not an absolute path: " + path.left(256));
+    if (!(target >= platform::kMinLoudnessTarget && target <= platform::kMaxLoudnessTarget))
+        return refuse("InvalidArgument",
+                      QStringLiteral("the loudness target must lie within %1 … %2 LUFS")
+                          .arg(platform::kMinLoudnessTarget)
+                          .arg(platform::kMaxLoudnessTarget));
+    QELImportOptions options;
+    options.title = title.toStdString();
+    options.normalise = normalise;
+    options.trimSilence = trim;
+    options.loudnessTarget = target;
+    options.replace = replace;
+    // Answered when the import ends; the main loop serves other calls meanwhile.
+    if (calledFromDBus()) {
+        setDelayedReply(true);
+        const QDBusMessage call = message();
+        QDBusConnection bus = connection();
+        QELSoundEffectImporter::shared().importFile(
+            path.toStdString(), std::move(options), [bus, call](const QELImportResult& result) {
+                QDBusConnection(bus).send(
+                    result.imported()
+                        ? call.createReply({QString::fromStdString(result.title),
+                                            QString::fromStdString(result.message)})
+                        : call.createErrorReply(
+                              QStringLiteral("com.zentrik.Quellio.Error.") + result.name(),
+                              QString::fromStdString(result.message)));
+            });
+        return {};
+    }
+    QELSoundEffectImporter::shared().importFile(path.toStdString(), std::move(options), nullptr);
+    return {};
 }

@@ -73,6 +73,11 @@ public Q_SLOTS:
                    const QString& title);
     bool ClearHotkey(const QString& combo);
     QList<QELDBusHotkey> ListHotkeys();
+    // Imports the sound file at `path` (absolute) into the collection as
+    // `title` (empty: the file's name); answers once it is saved with the
+    // title and a note, or with an error named after the reason.
+    QString Import(const QString& path, const QString& title, bool normalise, bool trim,
+                   double target, bool replace, QString& note);
 
 private:
     void announcePlaying(const QString& playing);

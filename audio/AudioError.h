@@ -13,6 +13,8 @@ struct AudioError {
         UnsupportedFormat,  // audio, but of a kind the engine does not play
         DeviceUnavailable,  // output device missing or refusing to open
         EngineBusy,         // every voice of the engine is in use
+        TooLong,            // longer than a whole sound may be in memory
+        Cancelled,          // stopped on the caller's request
     };
 
     Code code = Code::NotAudio;

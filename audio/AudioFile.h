@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,10 +32,21 @@ using PcmBufferRef = std::shared_ptr<const PcmBuffer>;
 // megabytes and are refused.
 inline constexpr double kMaxDecodedSeconds = 600.0;
 
+struct DecodeOptions {
+    // Stereo is mixed down to one channel before it is resampled (half the
+    // work of resampling both).
+    bool mixToMono = false;
+    // Called now and then with the share done so far (0..1); returning false
+    // stops the decoding, which then fails with AudioError::Code::Cancelled.
+    std::function<bool(double done)> progress;
+};
+
 // Decodes the file at `path` (WAV, FLAC, Ogg Vorbis, MP3, CAF and whatever
 // else libsndfile reads) and converts it to `sampleRate`. Mono and stereo
 // only. nullptr with `error` filled on failure.
 PcmBufferRef decodeAudioFile(const std::string& path, double sampleRate,
                              AudioError* error = nullptr);
+PcmBufferRef decodeAudioFile(const std::string& path, double sampleRate,
+                             const DecodeOptions& options, AudioError* error = nullptr);
 
 }  // namespace platform

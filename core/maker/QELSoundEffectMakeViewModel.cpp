@@ -4,7 +4,9 @@
 #include <filesystem>
 
 #include "core/catalogue/QELSoundEffect.h"
+#include "core/maker/QELRecordingSave.h"
 #include "core/maker/QELSoundEffectEditor.h"
+#include "core/settings/QELAudioSettings.h"
 #include "core/playback/QELSoundEffectPlayer.h"
 #include "foundation/DebugLog.h"
 #include "foundation/DispatchQueue.h"
@@ -31,8 +33,15 @@ struct QELSoundEffectMakeViewModel::PreviewDelegate : platform::AudioPlayerDeleg
 };
 
 QELSoundEffectMakeViewModel::Environment QELSoundEffectMakeViewModel::Environment::standard() {
-    return {kRecordFileBasePath(), kUserCollectionFileBasePath(),
-            &QELMySoundEffectStorage::sharedStorage(), &platform::AudioEngine::shared()};
+    Environment env{kRecordFileBasePath(), kUserCollectionFileBasePath(),
+                    &QELMySoundEffectStorage::sharedStorage(), &platform::AudioEngine::shared()};
+    // Read at each save: the switch may change while the maker is open.
+    env.loudnessTarget = []() -> std::optional<double> {
+        const QELAudioSettings settings;
+        if (!settings.normaliseLoudness()) return std::nullopt;
+        return settings.loudnessTarget();
+    };
+    return env;
 }
 
 QELSoundEffectMakeViewModel::QELSoundEffectMakeViewModel(Environment environment)
@@ -177,8 +186,7 @@ void QELSoundEffectMakeViewModel::audioPlayerDidFinishPlaying() {
 }
 
 bool QELSoundEffectMakeViewModel::isAcceptableName(const std::string& name) {
-    return name != "." && name != ".." && name.find('/') == std::string::npos &&
-           name.find('\0') == std::string::npos;
+    return QELRecordingSave::isAcceptableName(name);
 }
 
 void QELSoundEffectMakeViewModel::saveRecord(const std::string& name, SaveCompletion completion) {
@@ -197,16 +205,15 @@ void QELSoundEffectMakeViewModel::saveRecord(const std::string& name, SaveComple
     }
     const std::string source =
         currentEditType_ ? variantFilePath(*currentEditType_) : tmpRecordFilePath();
-    const std::string relative = "/" + name + ".caf";
-    const std::string target = env_.userCollectionBasePath + relative;
+    const std::string base = env_.userCollectionBasePath;
+    const std::optional<double> target = env_.loudnessTarget ? env_.loudnessTarget() : std::nullopt;
     QELMySoundEffectStorage* storage = env_.storage;
     platform::globalQueue(platform::QueuePriority::Default)
-        .async([source, target, relative, name, storage, finish] {
-            // Through a temporary file renamed into place: a recording of
-            // the same name is replaced whole or not at all.
+        .async([source, base, target, name, storage, finish] {
             std::string error;
-            const auto bytes = platform::readFile(source, &error);
-            if (!bytes || !platform::writeFileAtomically(target, *bytes, &error)) {
+            auto bytes = target ? QELRecordingSave::normalisedWAV(source, *target) : std::nullopt;
+            if (!bytes) bytes = platform::readFile(source, &error);
+            if (!bytes || !QELRecordingSave::write(base, name, *bytes, &error)) {
                 QEL_DEBUG_ERROR(std::string(kSaveCopyFailedMessage) + ": " + error);
                 platform::MainQueue::async([finish] {
                     finish(false, QELSaveRecordError{QELSaveRecordError::Code::CopyFailed,
@@ -215,19 +222,13 @@ void QELSoundEffectMakeViewModel::saveRecord(const std::string& name, SaveComple
                 return;
             }
             // Added even if the model has gone meanwhile: the file is there.
-            platform::MainQueue::async([name, relative, storage, finish] {
-                const bool result = storage->addSoundEffect(
-                    QELSoundEffect::customSoundEffectWithName(name, relative));
+            platform::MainQueue::async([name, storage, finish] {
+                const bool result = QELRecordingSave::addEntry(*storage, name);
                 finish(result, std::nullopt);
             });
         });
 }
 
 bool QELSoundEffectMakeViewModel::hasSoundEffectNamed(const std::string& name) const {
-    if (!isAcceptableName(name)) return false;
-    std::error_code ec;
-    if (fs::exists(savedFilePath(name), ec)) return true;
-    for (const auto& entry : env_.storage->soundEffects())
-        if (entry->isUserCustom() && entry->name() == name) return true;
-    return false;
+    return QELRecordingSave::hasRecordingNamed(*env_.storage, env_.userCollectionBasePath, name);
 }

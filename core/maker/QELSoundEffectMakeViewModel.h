@@ -39,6 +39,9 @@ public:
         platform::AudioEngine* engine;
         // Where variants render (tests hold renders back through it).
         QELSoundEffectEditor::Executor renderExecutor = {};
+        // The loudness a saved take is brought to; none (or no function):
+        // saved as recorded.
+        std::function<std::optional<double>()> loudnessTarget = {};
         // The program's: the Library folder, the shared storage and engine.
         static Environment standard();
     };

@@ -55,6 +55,15 @@ expect "Playing after cli play" "(<'节奏氛围/击鼓'>,)" "$(playing)"
 expect "Playing after cli stop" "(<''>,)" "$(playing)"
 case "$("$cli" play 节奏氛围 没有 2>&1; echo "rc=$?")" in
     *NoSuchEffect*rc=1) ;; *) fail "the cli does not report a refusal";; esac
+# Imports go through the program: its collection shows them at once.
+sox -n -r 48000 -c 2 "$work/Jingle.flac" synth 1 sine 440 vol 0.05 pad 0.5 0.5
+expect "cli import" "imported $work/Jingle.flac as Jingle" "$("$cli" collection import "$work/Jingle.flac")"
+expect "ListFavorites after import" "(['Jingle'],)" "$(call com.zentrik.Quellio.ListFavorites)"
+case "$("$cli" collection import "$work/Jingle.flac" 2>&1; echo "rc=$?")" in
+    *Error.NameTaken*rc=1) ;; *) fail "a second import of a name is not NameTaken";; esac
+case "$(call com.zentrik.Quellio.Import "$work" "" true true -- -16 false)" in
+    *Error.IsDirectory*) ;; *) fail "a folder is not refused as IsDirectory";; esac
+expect "Import as" "('跳', '')" "$(call com.zentrik.Quellio.Import "$work/Jingle.flac" 跳 true false -- -20 false)"
 # Without a bus it lists the catalogue itself.
 expect "cli list without a bus" "$(printf '欢呼掌声\t掌声')" \
     "$(DBUS_SESSION_BUS_ADDRESS=unix:path=$work/no-bus "$cli" list | head -1)"

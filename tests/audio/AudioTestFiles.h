@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -33,6 +36,29 @@ inline std::vector<float> soxSamples(const std::string& path) {
     std::vector<float> samples(raw.size() / sizeof(float));
     std::memcpy(samples.data(), raw.data(), samples.size() * sizeof(float));
     return samples;
+}
+
+// Integrated loudness (LUFS) and true peak (dBTP) of the file at `path` as
+// ffmpeg's ebur128 filter, a meter we did not write, reads them.
+struct FfmpegLoudness {
+    double integrated = NAN;
+    double truePeak = NAN;
+};
+inline FfmpegLoudness ffmpegLoudness(const std::string& path) {
+    std::string out;
+    EXPECT_EQ(testsupport::run("ffmpeg -hide_banner -nostats -i '" + path +
+                                   "' -af ebur128=peak=true -f null - 2>&1",
+                               &out),
+              0)
+        << out;
+    FfmpegLoudness l;
+    const std::string tail = out.substr(std::min(out.find("Summary:"), out.size()));
+    std::smatch m;
+    if (std::regex_search(tail, m, std::regex(R"(I:\s*(-?[0-9.]+) LUFS)")))
+        l.integrated = std::stod(m[1]);
+    if (std::regex_search(tail, m, std::regex(R"(Peak:\s*(-?[0-9.]+|-inf))")))
+        l.truePeak = m[1] == "-inf" ? -INFINITY : std::stod(m[1]);
+    return l;
 }
 
 }  // namespace audiotest

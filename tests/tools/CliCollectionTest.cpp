@@ -28,6 +28,12 @@ struct Cli {
     nlohmann::json json() { return nlohmann::json::parse(out); }
 };
 
+std::string bytes(const std::string& path) {
+    std::string out;
+    testsupport::run("cat '" + path + "'", &out);
+    return out;
+}
+
 }  // namespace
 
 TEST(CliCollection, AddsListsAndRemovesBuiltInEffects) {
@@ -127,4 +133,33 @@ TEST(CliCollection, ConcurrentAddsAllSurvive) {
     EXPECT_EQ(out, "");
     ASSERT_EQ(cli("collection --json").rc, 0);
     EXPECT_EQ(cli.json().size(), 40u);
+}
+
+TEST(CliCollection, ImportsSoundFilesAndRefusesBadOnesLeavingTheCollectionAsItWas) {
+    Cli cli;
+    // No session bus: the files are written here.
+    const std::string noBus = "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent";
+    const std::string tone = cli.home.file("Jingle.flac");
+    ASSERT_EQ(testsupport::run("sox -n -r 48000 -c 2 '" + tone +
+                               "' synth 1 sine 440 vol 0.05 pad 0.5 0.5"),
+              0);
+    EXPECT_EQ(cli("collection import '" + tone + "' --target -20", noBus).rc, 0);
+    EXPECT_EQ(cli.out, "imported " + tone + " as Jingle\n");
+    const std::string saved = cli.home.file("Library/UserCollections/Custom/Jingle.caf");
+    EXPECT_TRUE(std::filesystem::exists(saved));
+    auto listed = cli("collection --json").json();
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0]["title"], "Jingle");
+    EXPECT_EQ(listed[0]["userCustom"], true);
+
+    const std::string file = cli.home.file("Library/UserCollections/Customcollection.info");
+    const auto before = bytes(file);
+    EXPECT_EQ(cli("collection import '" + tone + "'", noBus).rc, 1) << "the name is taken";
+    EXPECT_EQ(cli("collection import '" + cli.home.path() + "'", noBus).rc, 1);
+    EXPECT_EQ(cli("collection import '" + tone + "' --title 'a/b'", noBus).rc, 1);
+    EXPECT_EQ(cli("collection import '" + tone + "' --target -3", noBus).rc, 2);
+    EXPECT_EQ(bytes(file), before);
+
+    EXPECT_EQ(cli("collection import '" + tone + "' --replace --no-trim", noBus).rc, 0);
+    EXPECT_EQ(cli("collection --json").json().size(), 1u);
 }

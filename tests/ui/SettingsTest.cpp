@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QSlider>
+#include <QSpinBox>
 
 #include "core/settings/QELAudioRouting.h"
 #include "support/PulseServer.h"
@@ -94,6 +95,14 @@ TEST_F(SettingsTest, ChoicesTakeEffectAndTheListsFollowTheServer) {
     screen->effectsVolumeSlider()->setValue(25);
     EXPECT_FLOAT_EQ(settings.effectsVolume(), 0.25f);
     EXPECT_FLOAT_EQ(engine.effectsVolume(), 0.25f);
+    // Loudness: on at -16 unless changed, the target only while it is on.
+    EXPECT_TRUE(screen->loudnessSwitch()->isChecked());
+    EXPECT_EQ(screen->loudnessTargetBox()->value(), -16);
+    screen->loudnessTargetBox()->setValue(-30);
+    EXPECT_EQ(settings.loudnessTarget(), -23);
+    screen->loudnessSwitch()->setChecked(false);
+    EXPECT_FALSE(settings.normaliseLoudness());
+    EXPECT_FALSE(screen->loudnessTargetBox()->isEnabled());
 
     // ...and pulled out: the monitor falls back to the default and says so.
     testsupport::run(

@@ -20,7 +20,8 @@ struct Error {
 };
 
 // Sends `message` (taken over) and returns the reply, or nullptr with `error`.
-DBusMessage* callMethod(DBusConnection* connection, DBusMessage* message, std::string& error) {
+DBusMessage* callMethod(DBusConnection* connection, DBusMessage* message, std::string& error,
+                        int timeoutMs = kTimeoutMs) {
     if (!message) {
         error = "out of memory";
         return nullptr;
@@ -29,7 +30,7 @@ DBusMessage* callMethod(DBusConnection* connection, DBusMessage* message, std::s
     dbus_message_set_auto_start(message, FALSE);
     Error e;
     DBusMessage* reply =
-        dbus_connection_send_with_reply_and_block(connection, message, kTimeoutMs, &e.e);
+        dbus_connection_send_with_reply_and_block(connection, message, timeoutMs, &e.e);
     dbus_message_unref(message);
     if (!reply) error = e.text();
     return reply;
@@ -156,4 +157,31 @@ std::optional<std::vector<std::pair<std::string, std::string>>> RunningProgram::
     std::vector<std::pair<std::string, std::string>> items;
     for (auto& row : *rows) items.emplace_back(std::move(row[0]), std::move(row[1]));
     return items;
+}
+
+std::optional<RunningProgram::Imported> RunningProgram::importFile(
+    const std::string& path, const std::string& title, bool normalise, bool trim, double target,
+    bool replace, std::string& error) {
+    // Ten minutes of sound import in seconds; the rest is room for a busy machine.
+    constexpr int kImportTimeoutMs = 120000;
+    DBusMessage* message = newCall("Import");
+    const char* p = path.c_str();
+    const char* t = title.c_str();
+    dbus_bool_t n = normalise, tr = trim, r = replace;
+    if (message)
+        dbus_message_append_args(message, DBUS_TYPE_STRING, &p, DBUS_TYPE_STRING, &t,
+                                 DBUS_TYPE_BOOLEAN, &n, DBUS_TYPE_BOOLEAN, &tr, DBUS_TYPE_DOUBLE,
+                                 &target, DBUS_TYPE_BOOLEAN, &r, DBUS_TYPE_INVALID);
+    DBusMessage* reply = callMethod(connection_, message, error, kImportTimeoutMs);
+    if (!reply) return std::nullopt;
+    const char* saved = nullptr;
+    const char* note = nullptr;
+    Error e;
+    const bool ok = dbus_message_get_args(reply, &e.e, DBUS_TYPE_STRING, &saved, DBUS_TYPE_STRING,
+                                          &note, DBUS_TYPE_INVALID);
+    std::optional<Imported> result;
+    if (ok) result = Imported{saved, note};
+    else error = e.text();
+    dbus_message_unref(reply);
+    return result;
 }

@@ -31,6 +31,14 @@ public:
     // ListHotkeys: (combo, target, state) rows.
     std::optional<std::vector<std::vector<std::string>>> listHotkeys(std::string& error);
 
+    // Import: the title the file was saved under and a note (often empty).
+    struct Imported {
+        std::string title, note;
+    };
+    std::optional<Imported> importFile(const std::string& path, const std::string& title,
+                                       bool normalise, bool trim, double target, bool replace,
+                                       std::string& error);
+
 private:
     struct DBusConnection* connection_ = nullptr;
     bool reachable_ = false;

@@ -7,6 +7,7 @@
 #include "foundation/RunLoop.h"
 #include "foundation/UserDefaults.h"
 #include "ui/maker/QELPopover.h"
+#include "ui/mine/QELImportController.h"
 #include "ui/mine/QELMySoundEffectsEditOptionViewController.h"
 #include "ui/mine/QELSoundEffectPickViewController.h"
 #include "ui/statistics/QELStatistics.h"
@@ -74,6 +75,11 @@ void QELMySoundEffectsViewController::viewDidLoad() {
     navigationItem().leftBarButtonItem = BarButtonItem::systemAdd([weak] {
         if (auto controller = weak.lock()) controller->onTapAddItem();
     });
+    navigationItem().rightBarButtonItem =
+        std::make_shared<BarButtonItem>(BarButtonItem{QStringLiteral("导入"), {}, [weak] {
+            if (auto controller = weak.lock())
+                QELImportController::shared().chooseFiles(controller->view());
+        }});
 
     cv->registerCellClass<QELMySoundEffectCollectionViewCell>(kMySoundEffectsCellIdentifier);
     cv->setBackgroundColor(Qt::transparent);

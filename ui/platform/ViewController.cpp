@@ -1,5 +1,10 @@
 #include "ui/platform/ViewController.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
 #include <cxxabi.h>
 
 #include <QEvent>
@@ -273,6 +278,34 @@ EscapeAction* escapeActionOf(QWidget* layer) {
 void Window::setEscapeAction(QWidget* layer, std::function<void()> action) {
     delete escapeActionOf(layer);
     if (action) new EscapeAction(layer, std::move(action));
+}
+
+void Window::setFilesDropped(std::function<void(const QStringList& paths)> action) {
+    filesDropped_ = std::move(action);
+    setAcceptDrops(static_cast<bool>(filesDropped_));
+}
+
+namespace {
+
+QStringList localFiles(const QMimeData* mime) {
+    QStringList paths;
+    if (!mime || !mime->hasUrls()) return paths;
+    for (const QUrl& url : mime->urls())
+        if (url.isLocalFile()) paths.append(url.toLocalFile());
+    return paths;
+}
+
+}  // namespace
+
+void Window::dragEnterEvent(QDragEnterEvent* event) {
+    if (filesDropped_ && !localFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void Window::dropEvent(QDropEvent* event) {
+    const QStringList paths = localFiles(event->mimeData());
+    if (!filesDropped_ || paths.isEmpty()) return;
+    event->acceptProposedAction();
+    filesDropped_(paths);
 }
 
 void Window::keyPressEvent(QKeyEvent* event) {

@@ -4,6 +4,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <string>
@@ -146,8 +147,12 @@ public:
     // What Esc does while `layer` is the topmost layer that takes input
     // (the cancel of the card or screen it holds).
     static void setEscapeAction(QWidget* layer, std::function<void()> action);
+    // Files dropped on the window (local paths); none set: drops are refused.
+    void setFilesDropped(std::function<void(const QStringList& paths)> action);
 
 protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -156,6 +161,7 @@ protected:
 private:
     std::shared_ptr<ViewController> root_;
     bool appeared_ = false;
+    std::function<void(const QStringList&)> filesDropped_;
 };
 
 // The width layouts follow: the main window's, else the default.

@@ -6,8 +6,11 @@
 #include <QLabel>
 #include <QScrollArea>
 #include <QSlider>
+#include <QSpinBox>
 #include <QVBoxLayout>
+#include <cmath>
 
+#include "audio/Loudness.h"
 #include "audio/VirtualDevices.h"
 #include "core/settings/QELAudioRouting.h"
 #include "ui/platform/NavigationController.h"
@@ -141,6 +144,27 @@ void QELSettingsViewController::loadView() {
     form = new QFormLayout(maker);
     form->addRow(QStringLiteral("录音输入"), makerInput_);
     addSection(QStringLiteral("制作"), maker);
+
+    // Kept at once: the next import or save reads them.
+    loudnessSwitch_ = new QCheckBox(QStringLiteral("导入和录音统一响度"));
+    loudnessSwitch_->setChecked(settings_.normaliseLoudness());
+    loudnessTarget_ = new QSpinBox();
+    loudnessTarget_->setRange(static_cast<int>(platform::kMinLoudnessTarget),
+                              static_cast<int>(platform::kMaxLoudnessTarget));
+    loudnessTarget_->setSuffix(QStringLiteral(" LUFS"));
+    loudnessTarget_->setValue(static_cast<int>(std::lround(settings_.loudnessTarget())));
+    loudnessTarget_->setEnabled(loudnessSwitch_->isChecked());
+    auto* loudness = new QWidget();
+    form = new QFormLayout(loudness);
+    form->addRow(loudnessSwitch_);
+    form->addRow(QStringLiteral("目标响度"), loudnessTarget_);
+    addSection(QStringLiteral("响度"), loudness);
+    QObject::connect(loudnessSwitch_, &QCheckBox::toggled, root, [this](bool on) {
+        settings_.setNormaliseLoudness(on);
+        loudnessTarget_->setEnabled(on);
+    });
+    QObject::connect(loudnessTarget_, &QSpinBox::valueChanged, root,
+                     [this](int lufs) { settings_.setLoudnessTarget(lufs); });
 
     reloadDevices();
     QObject::connect(routingSwitch_, &QCheckBox::toggled, root, [this] { changed(); });

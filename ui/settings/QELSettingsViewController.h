@@ -9,6 +9,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QSlider;
+class QSpinBox;
 class QVBoxLayout;
 class QELAudioRouting;
 class QELAudioSettings;
@@ -42,6 +43,8 @@ public:
     QSlider* monitorVolumeSlider() const { return monitorVolume_; }
     QSlider* microphoneVolumeSlider() const { return microphoneVolume_; }
     QLabel* noteLabel() const { return note_; }
+    QCheckBox* loudnessSwitch() const { return loudnessSwitch_; }
+    QSpinBox* loudnessTargetBox() const { return loudnessTarget_; }
 
 private:
     void changed();
@@ -60,6 +63,8 @@ private:
     QSlider* monitorVolume_ = nullptr;
     QSlider* microphoneVolume_ = nullptr;
     QLabel* note_ = nullptr;
+    QCheckBox* loudnessSwitch_ = nullptr;
+    QSpinBox* loudnessTarget_ = nullptr;
     bool soundServer_ = false;
     bool filling_ = false;  // the boxes are being filled, not chosen from
 };

@@ -158,6 +158,17 @@ TEST_F(MakeViewModelTest, RendersAVariantOnceAndSavesTheCurrentTake) {
     EXPECT_EQ(makertest::bytesOf(dir.file("Custom/raw.caf")),
               makertest::bytesOf(vm.tmpRecordFilePath()));
     EXPECT_EQ(storage->soundEffects().size(), 2u);
+
+    // With the loudness switch on, the take is saved at the target.
+    auto env = environment();
+    env.loudnessTarget = [] { return std::optional<double>(-16); };
+    VM levelled(env);
+    record(levelled, 2.0);
+    save(levelled, "even");
+    makertest::expectRenderedWav(dir.file("Custom/even.caf"));
+    const auto loudness = audiotest::ffmpegLoudness(dir.file("Custom/even.caf"));
+    EXPECT_NEAR(loudness.integrated, -16, 0.5);
+    EXPECT_LE(loudness.truePeak, -1.0);
 }
 
 TEST_F(MakeViewModelTest, RefusesNamesThatLeaveTheCollectionFolder) {
