@@ -44,6 +44,7 @@ void describeHostToAnalytics(const QApplication& application) {
 QELAppDelegate::QELAppDelegate(platform::UserDefaults& defaults) : defaults_(defaults) {}
 
 QELAppDelegate::~QELAppDelegate() {
+    if (tabBarController_) tabBarController_->setGlobalHotkeys(nullptr);
     busService_.reset();
     globalHotkeys_.reset();
     remoteCommands_.reset();
@@ -112,6 +113,7 @@ bool QELAppDelegate::didFinishLaunching(QApplication& application) {
         QELHotkeys::fire(hotkey, *remoteCommands_);
     });
     busService_->setGlobalHotkeys(globalHotkeys_.get());
+    tabBarController_->setGlobalHotkeys(globalHotkeys_.get());
     for (const QELKeyCombo& combo : globalHotkeys_->setHotkeys(QELHotkeys().all())) {
         QELNavigationAlertManager::showAlert(QELNavigationAlert(
             QStringLiteral("快捷键 %1 已被其他程序占用").arg(QString::fromStdString(combo.text()))));

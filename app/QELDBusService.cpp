@@ -5,7 +5,6 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QVariantMap>
-#include <algorithm>
 
 #include "core/remote/QELHotkeys.h"
 #include "core/remote/QELRemoteCommands.h"
@@ -147,12 +146,13 @@ bool QELDBusService::SetHotkey(const QString& combo, const QString& action,
     else if (action == "favorite") hotkey.action = QELHotkey::Action::PlayFavorite;
     else if (action != "stop-all") return refuse("InvalidArgument", "unknown action " + action.left(64));
     QELRemoteError error;
-    if (hotkey.action == QELHotkey::Action::Play &&
-        !commands_.exists(hotkey.category, hotkey.title, &error))
+    if (!QELHotkeys::check(hotkey, commands_, &error))
         return refuse(error.name(), QString::fromStdString(error.message));
-    QELHotkeys().set(hotkey);
-    if (hotkeys_) hotkeys_->setHotkeys(QELHotkeys().all());
-    if (hotkeys_ && std::ranges::find(hotkeys_->taken(), *parsed) != hotkeys_->taken().end())
+    if (!hotkeys_) {
+        QELHotkeys().set(hotkey);
+        return true;
+    }
+    if (!hotkeys_->assign(hotkey))
         return refuse("HotkeyTaken", parsed->text().c_str() +
                                          QStringLiteral(" is held by another program"));
     return true;
@@ -160,9 +160,8 @@ bool QELDBusService::SetHotkey(const QString& combo, const QString& action,
 
 bool QELDBusService::ClearHotkey(const QString& combo) {
     const auto parsed = QELKeyCombo::parse(combo.toStdString());
-    if (!parsed || !QELHotkeys().clear(*parsed)) return false;
-    if (hotkeys_) hotkeys_->setHotkeys(QELHotkeys().all());
-    return true;
+    if (!parsed) return false;
+    return hotkeys_ ? hotkeys_->clear(*parsed) : QELHotkeys().clear(*parsed);
 }
 
 QList<QELDBusHotkey> QELDBusService::ListHotkeys() {
@@ -170,7 +169,7 @@ QList<QELDBusHotkey> QELDBusService::ListHotkeys() {
     for (const QELHotkey& h : QELHotkeys().all()) {
         QString state = QStringLiteral("ok");
         if (!hotkeys_ || !hotkeys_->available()) state = QStringLiteral("unavailable");
-        else if (std::ranges::find(hotkeys_->taken(), h.combo) != hotkeys_->taken().end())
+        else if (hotkeys_->isTaken(h.combo))
             state = QStringLiteral("taken");
         list.append({QString::fromStdString(h.combo.text()), QString::fromStdString(h.describe()),
                      state});

@@ -13,6 +13,13 @@ playing() {
     gdbus call --session -d com.zentrik.Quellio -o /com/zentrik/Quellio \
         -m org.freedesktop.DBus.Properties.Get com.zentrik.Quellio Playing 2>&1
 }
+# Names nothing answers to are refused the same with or without the program.
+refusesUnknownNames() {
+    case "$("$cli" hotkey set ctrl+alt+3 没有 这个 2>&1; echo "rc=$?")" in
+        *NoSuchEffect*这个*rc=1) ;; *) fail "$1: a hotkey for no effect is not refused";; esac
+    case "$("$cli" hotkey set ctrl+alt+3 --favorite 没有 2>&1; echo "rc=$?")" in
+        *NoSuchEffect*没有*rc=1) ;; *) fail "$1: a hotkey for no favourite is not refused";; esac
+}
 # The key's effect reaches the program through the X server: wait for it.
 awaitPlaying() {
     for _ in $(seq 100); do [ "$(playing)" = "$1" ] && return 0; sleep 0.05; done
@@ -32,6 +39,7 @@ for _ in $(seq 100); do grep -q grabbed "$work/grab.log" && break; sleep 0.05; d
 
 # Stored before the program starts: no program answers yet.
 "$cli" hotkey set ctrl+alt+1 节奏氛围 击鼓 || fail "storing a hotkey"
+refusesUnknownNames "stored"
 "$quellio" >"$work/quellio.log" 2>&1 &
 app=$!
 gdbus wait --session --timeout 60 com.zentrik.Quellio || { fail "no program"; exit 1; }
@@ -57,8 +65,7 @@ awaitPlaying "(<'节奏氛围/雷声'>,)" || fail "ctrl+shift+f5 did not play: $
 xdotool key ctrl+alt+0
 sleep 0.3  # nothing may happen: give a wrong stop the time to show
 expect "a cleared hotkey does nothing" "(<'节奏氛围/雷声'>,)" "$(playing)"
-case "$("$cli" hotkey set ctrl+alt+3 没有 这个 2>&1; echo "rc=$?")" in
-    *NoSuchEffect*rc=1) ;; *) fail "a hotkey for no effect is not refused";; esac
+refusesUnknownNames "running"
 # A combination another program holds is kept but reported.
 case "$("$cli" hotkey set ctrl+alt+2 节奏氛围 击鼓 2>&1; echo "rc=$?")" in
     *HotkeyTaken*rc=1) ;; *) fail "a taken combination is not reported";; esac

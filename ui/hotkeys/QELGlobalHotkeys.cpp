@@ -4,6 +4,7 @@
 #include <xcb/xcb_keysyms.h>
 
 #include <QGuiApplication>
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -30,14 +31,9 @@ xcb_keysym_t keysym(const std::string& key) {
     return 0xffbe + static_cast<xcb_keysym_t>(std::atoi(key.c_str() + 1) - 1);
 }
 
-QELGlobalHotkeys* gCurrent = nullptr;
-
 }  // namespace
 
-QELGlobalHotkeys* QELGlobalHotkeys::current() { return gCurrent; }
-
 QELGlobalHotkeys::QELGlobalHotkeys(Fired fired) : fired_(std::move(fired)) {
-    gCurrent = this;
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!x11 || !x11->connection()) return;
     connection_ = x11->connection();
@@ -47,12 +43,29 @@ QELGlobalHotkeys::QELGlobalHotkeys(Fired fired) : fired_(std::move(fired)) {
 }
 
 QELGlobalHotkeys::~QELGlobalHotkeys() {
-    if (gCurrent == this) gCurrent = nullptr;
     if (!connection_) return;
     if (qGuiApp) qGuiApp->removeNativeEventFilter(this);
     ungrabAll();
     xcb_flush(connection_);
     xcb_key_symbols_free(symbols_);
+}
+
+bool QELGlobalHotkeys::isTaken(const QELKeyCombo& combo) const {
+    return std::ranges::find(taken_, combo) != taken_.end();
+}
+
+bool QELGlobalHotkeys::assign(const QELHotkey& hotkey) {
+    QELHotkeys hotkeys;
+    hotkeys.set(hotkey);
+    setHotkeys(hotkeys.all());
+    return !isTaken(hotkey.combo);
+}
+
+bool QELGlobalHotkeys::clear(const QELKeyCombo& combo) {
+    QELHotkeys hotkeys;
+    if (!hotkeys.clear(combo)) return false;
+    setHotkeys(hotkeys.all());
+    return true;
 }
 
 void QELGlobalHotkeys::ungrabAll() {

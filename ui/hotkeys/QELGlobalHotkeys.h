@@ -22,14 +22,19 @@ public:
     QELGlobalHotkeys(const QELGlobalHotkeys&) = delete;
     QELGlobalHotkeys& operator=(const QELGlobalHotkeys&) = delete;
 
-    // The program's own (the latest made and not yet gone), for screens.
-    static QELGlobalHotkeys* current();
-
     bool available() const { return connection_ != nullptr; }
     // Releases the previous grabs and grabs these; returns the combinations
     // another program holds already (they stay listed, but do nothing).
     std::vector<QELKeyCombo> setHotkeys(std::vector<QELHotkey> hotkeys);
     const std::vector<QELKeyCombo>& taken() const { return taken_; }
+    bool isTaken(const QELKeyCombo& combo) const;
+
+    // Stores `hotkey` in the user's hotkeys (replacing what its combination
+    // fired) and grabs them again; false when another program holds the
+    // combination, which stays assigned and listed as taken.
+    bool assign(const QELHotkey& hotkey);
+    // False when no hotkey had that combination.
+    bool clear(const QELKeyCombo& combo);
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
