@@ -90,6 +90,7 @@ void QELHotkeyCaptureDialog::keyPressEvent(QKeyEvent* event) {
     }
     const unsigned modifiers = modifiersOf(event->modifiers()) | modifierKey(event->key());
     const std::string key = keyName(event->key());
+    shownComplete_ = !key.empty();
     if (key.empty()) {
         comboLabel_->setText(pressedModifiers(modifiers));
         return;
@@ -106,8 +107,9 @@ void QELHotkeyCaptureDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void QELHotkeyCaptureDialog::keyReleaseEvent(QKeyEvent* event) {
-    // Letting go of a modifier before the key starts over.
-    if (keyName(event->key()).empty())
+    // Letting go of a modifier before the key starts over; after it, the
+    // combination stays in view next to what was said about it.
+    if (!shownComplete_ && keyName(event->key()).empty())
         comboLabel_->setText(
             pressedModifiers(modifiersOf(event->modifiers()) & ~modifierKey(event->key())));
 }

@@ -35,6 +35,7 @@ private:
     QELHotkey target_;
     QLabel* comboLabel_;
     QLabel* noteLabel_;
+    bool shownComplete_ = false;
 };
 
 // Opens the capture for `target` over `parent`'s window; it deletes itself.
