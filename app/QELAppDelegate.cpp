@@ -44,12 +44,13 @@ void describeHostToAnalytics(const QApplication& application) {
 QELAppDelegate::QELAppDelegate(platform::UserDefaults& defaults) : defaults_(defaults) {}
 
 QELAppDelegate::~QELAppDelegate() {
-    if (tabBarController_) tabBarController_->setGlobalHotkeys(nullptr);
     busService_.reset();
-    globalHotkeys_.reset();
-    remoteCommands_.reset();
+    // After the window: a hotkey capture still open with it grabs again as
+    // it goes.
     window_.reset();
     tabBarController_.reset();
+    globalHotkeys_.reset();
+    remoteCommands_.reset();
     context_.reset();
 }
 
