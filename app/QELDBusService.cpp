@@ -38,6 +38,27 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, QELDBusHotkey& ho
     return argument;
 }
 
+namespace {
+
+bool askToRaise(QDBusConnection& bus) {
+    const QDBusMessage answer = bus.call(
+        QDBusMessage::createMethodCall(QELDBusService::kServiceName, QELDBusService::kObjectPath,
+                                       QELDBusService::kInterface, "Raise"),
+        QDBus::Block, 5000);
+    return answer.type() == QDBusMessage::ReplyMessage;
+}
+
+}  // namespace
+
+bool QELDBusService::raiseRunning(bool* raisedOther) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface()) return false;
+    if (!bus.interface()->isServiceRegistered(kServiceName).value()) return false;
+    const bool raised = askToRaise(bus);
+    if (raisedOther) *raisedOther = raised;
+    return true;
+}
+
 QELDBusService::Claim QELDBusService::claimBusName(bool* raisedOther) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()) return Claim::NoBus;
@@ -47,10 +68,8 @@ QELDBusService::Claim QELDBusService::claimBusName(bool* raisedOther) {
     if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered)
         return Claim::Owned;
     if (!reply.isValid()) return Claim::NoBus;
-    const QDBusMessage answer = bus.call(
-        QDBusMessage::createMethodCall(kServiceName, kObjectPath, kInterface, "Raise"),
-        QDBus::Block, 5000);
-    if (raisedOther) *raisedOther = answer.type() == QDBusMessage::ReplyMessage;
+    const bool raised = askToRaise(bus);
+    if (raisedOther) *raisedOther = raised;
     return Claim::TakenByAnother;
 }
 
