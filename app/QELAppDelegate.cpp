@@ -110,7 +110,7 @@ bool QELAppDelegate::didFinishLaunching(QApplication& application) {
         return mine.tapItemAtIndexPath(indexPath, error);
     });
     busService_ = std::make_unique<QELDBusService>(*remoteCommands_, [this] { raiseWindow(); });
-    globalHotkeys_ = std::make_unique<QELGlobalHotkeys>([this](const QELHotkey& hotkey) {
+    globalHotkeys_ = QELGlobalHotkeys::create([this](const QELHotkey& hotkey) {
         QELHotkeys::fire(hotkey, *remoteCommands_);
     });
     busService_->setGlobalHotkeys(globalHotkeys_.get());

@@ -44,8 +44,7 @@ refusesUnknownNames "stored"
 "$quellio" >"$work/quellio.log" 2>&1 &
 app=$!
 gdbus wait --session --timeout 60 com.zentrik.Quellio || { fail "no program"; exit 1; }
-# The name is taken before the window is built: the first answer of the
-# object comes once launching is over and the keys are grabbed.
+# The name is taken once launching is over and the keys are grabbed.
 awaitPlaying "(<''>,)" || { fail "the program does not answer: $(playing)"; exit 1; }
 # Another client takes the focus and tells which keys reach it.
 xev -event keyboard -geometry +0+0 -name another >"$work/xev.log" 2>&1 &
