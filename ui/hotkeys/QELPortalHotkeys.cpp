@@ -3,7 +3,7 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMetaType>
-#include <QDBusPendingCall>
+#include <QDBusObjectPath>
 #include <QStringList>
 #include <algorithm>
 

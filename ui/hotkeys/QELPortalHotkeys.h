@@ -2,7 +2,6 @@
 
 #include <QDBusError>
 #include <QDBusMessage>
-#include <QDBusObjectPath>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
