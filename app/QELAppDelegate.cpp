@@ -46,10 +46,12 @@ QELAppDelegate::QELAppDelegate(platform::UserDefaults& defaults) : defaults_(def
 
 QELAppDelegate::~QELAppDelegate() {
     busService_.reset();
-    globalHotkeys_.reset();
-    remoteCommands_.reset();
+    // After the window: a hotkey capture still open with it grabs again as
+    // it goes.
     window_.reset();
     tabBarController_.reset();
+    globalHotkeys_.reset();
+    remoteCommands_.reset();
     context_.reset();
 }
 
@@ -111,10 +113,11 @@ bool QELAppDelegate::didFinishLaunching(QApplication& application) {
         return mine.tapItemAtIndexPath(indexPath, error);
     });
     busService_ = std::make_unique<QELDBusService>(*remoteCommands_, [this] { raiseWindow(); });
-    globalHotkeys_ = std::make_unique<QELGlobalHotkeys>([this](const QELHotkey& hotkey) {
+    globalHotkeys_ = QELGlobalHotkeys::create([this](const QELHotkey& hotkey) {
         QELHotkeys::fire(hotkey, *remoteCommands_);
     });
     busService_->setGlobalHotkeys(globalHotkeys_.get());
+    tabBarController_->setGlobalHotkeys(globalHotkeys_.get());
     for (const QELKeyCombo& combo : globalHotkeys_->setHotkeys(QELHotkeys().all())) {
         QELNavigationAlertManager::showAlert(QELNavigationAlert(
             QStringLiteral("快捷键 %1 已被其他程序占用").arg(QString::fromStdString(combo.text()))));

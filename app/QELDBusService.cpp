@@ -5,7 +5,6 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QVariantMap>
-#include <algorithm>
 
 #include "audio/Loudness.h"
 #include "core/maker/QELSoundEffectImporter.h"
@@ -41,6 +40,27 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, QELDBusHotkey& ho
     return argument;
 }
 
+namespace {
+
+bool askToRaise(QDBusConnection& bus) {
+    const QDBusMessage answer = bus.call(
+        QDBusMessage::createMethodCall(QELDBusService::kServiceName, QELDBusService::kObjectPath,
+                                       QELDBusService::kInterface, "Raise"),
+        QDBus::Block, 5000);
+    return answer.type() == QDBusMessage::ReplyMessage;
+}
+
+}  // namespace
+
+bool QELDBusService::raiseRunning(bool* raisedOther) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface()) return false;
+    if (!bus.interface()->isServiceRegistered(kServiceName).value()) return false;
+    const bool raised = askToRaise(bus);
+    if (raisedOther) *raisedOther = raised;
+    return true;
+}
+
 QELDBusService::Claim QELDBusService::claimBusName(bool* raisedOther) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()) return Claim::NoBus;
@@ -50,10 +70,8 @@ QELDBusService::Claim QELDBusService::claimBusName(bool* raisedOther) {
     if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered)
         return Claim::Owned;
     if (!reply.isValid()) return Claim::NoBus;
-    const QDBusMessage answer = bus.call(
-        QDBusMessage::createMethodCall(kServiceName, kObjectPath, kInterface, "Raise"),
-        QDBus::Block, 5000);
-    if (raisedOther) *raisedOther = answer.type() == QDBusMessage::ReplyMessage;
+    const bool raised = askToRaise(bus);
+    if (raisedOther) *raisedOther = raised;
     return Claim::TakenByAnother;
 }
 
@@ -149,12 +167,13 @@ bool QELDBusService::SetHotkey(const QString& combo, const QString& action,
     else if (action == "favorite") hotkey.action = QELHotkey::Action::PlayFavorite;
     else if (action != "stop-all") return refuse("InvalidArgument", "unknown action " + action.left(64));
     QELRemoteError error;
-    if (hotkey.action == QELHotkey::Action::Play &&
-        !commands_.exists(hotkey.category, hotkey.title, &error))
+    if (!QELHotkeys::check(hotkey, commands_, &error))
         return refuse(error.name(), QString::fromStdString(error.message));
-    QELHotkeys().set(hotkey);
-    if (hotkeys_) hotkeys_->setHotkeys(QELHotkeys().all());
-    if (hotkeys_ && std::ranges::find(hotkeys_->taken(), *parsed) != hotkeys_->taken().end())
+    if (!hotkeys_) {
+        QELHotkeys().set(hotkey);
+        return true;
+    }
+    if (!hotkeys_->assign(hotkey))
         return refuse("HotkeyTaken", parsed->text().c_str() +
                                          QStringLiteral(" is held by another program"));
     return true;
@@ -162,9 +181,8 @@ bool QELDBusService::SetHotkey(const QString& combo, const QString& action,
 
 bool QELDBusService::ClearHotkey(const QString& combo) {
     const auto parsed = QELKeyCombo::parse(combo.toStdString());
-    if (!parsed || !QELHotkeys().clear(*parsed)) return false;
-    if (hotkeys_) hotkeys_->setHotkeys(QELHotkeys().all());
-    return true;
+    if (!parsed) return false;
+    return hotkeys_ ? hotkeys_->clear(*parsed) : QELHotkeys().clear(*parsed);
 }
 
 QList<QELDBusHotkey> QELDBusService::ListHotkeys() {
@@ -172,7 +190,7 @@ QList<QELDBusHotkey> QELDBusService::ListHotkeys() {
     for (const QELHotkey& h : QELHotkeys().all()) {
         QString state = QStringLiteral("ok");
         if (!hotkeys_ || !hotkeys_->available()) state = QStringLiteral("unavailable");
-        else if (std::ranges::find(hotkeys_->taken(), h.combo) != hotkeys_->taken().end())
+        else if (hotkeys_->isTaken(h.combo))
             state = QStringLiteral("taken");
         list.append({QString::fromStdString(h.combo.text()), QString::fromStdString(h.describe()),
                      state});

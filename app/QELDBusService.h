@@ -45,9 +45,14 @@ public:
     static constexpr const char* kInterface = "com.zentrik.Quellio";
 
     enum class Claim { Owned, TakenByAnother, NoBus };
-    // Takes the bus name for this process. When another instance holds it,
-    // asks that one to raise its window; `raisedOther` tells whether it
-    // answered.
+    // Whether another instance holds the bus name; if so, asks it to raise
+    // its window and `raisedOther` tells whether it answered. Asked before
+    // launching, so that a second start shows nothing.
+    static bool raiseRunning(bool* raisedOther = nullptr);
+    // Takes the bus name for this process, once the object is exported: a
+    // client that waits for the name may call at once. When another
+    // instance holds it (two started together), raises that one as
+    // raiseRunning does.
     static Claim claimBusName(bool* raisedOther = nullptr);
 
     // Exports `commands` (which must outlive this object) on the session

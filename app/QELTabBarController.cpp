@@ -3,7 +3,6 @@
 #include "core/playback/QELSoundEffectPlayer.h"
 #include "core/settings/QELAudioRouting.h"
 #include "ui/board/QELSoundEffectListViewController.h"
-#include "ui/hotkeys/QELGlobalHotkeys.h"
 #include "ui/hotkeys/QELHotkeyListView.h"
 #include "ui/maker/QELSoundEffectMakeViewController.h"
 #include "ui/mine/QELMySoundEffectsViewController.h"
@@ -31,13 +30,13 @@ void setTab(ViewController& controller, const char* image, const char* selectedI
 
 // The settings screen, with the hotkeys' section, on top of `controller`'s
 // navigation stack.
-bool pushSettings(ViewController& controller) {
+bool pushSettings(ViewController& controller, QELGlobalHotkeys* hotkeys) {
     NavigationController* navigation = controller.navigationController();
     if (!navigation) return false;
     auto settings = std::make_shared<QELSettingsViewController>(QELAudioRouting::shared());
     settings->view();
     settings->addSection(QStringLiteral("快捷键"),
-                         new QELHotkeyListView(QELGlobalHotkeys::current()));
+                         new QELHotkeyListView(hotkeys));
     navigation->pushViewController(settings, true);
     return true;
 }
@@ -64,12 +63,15 @@ QELTabBarController::QELTabBarController()
     soundEffectListViewController_->navigationItem().rightBarButtonItem =
         std::make_shared<BarButtonItem>(
             BarButtonItem{{}, QStringLiteral("general_ic_settings_normal"), [board] {
-                              if (auto controller = board.lock()) pushSettings(*controller);
+                              if (auto controller = board.lock())
+                                  pushSettings(*controller, controller->globalHotkeys());
                           }});
     std::weak_ptr<QELSoundEffectMakeViewController> maker = soundEffectMakeViewController_;
-    soundEffectMakeViewController_->setSettingsOpener([maker] {
+    soundEffectMakeViewController_->setSettingsOpener([maker, board] {
         auto controller = maker.lock();
-        return controller && pushSettings(*controller);
+        auto boardController = board.lock();
+        return controller && boardController &&
+               pushSettings(*controller, boardController->globalHotkeys());
     });
     // Stop all: whatever plays, wherever it was started.
     soundEffectListViewController_->navigationItem().leftBarButtonItem =
@@ -94,4 +96,9 @@ void QELTabBarController::viewDidLoad() {
 
 void QELTabBarController::didSelectViewController(TabBarController&, ViewController&) {
     QELStatisticsSink::shared().event(kEventClickTab);
+}
+
+void QELTabBarController::setGlobalHotkeys(QELGlobalHotkeys* hotkeys) {
+    soundEffectListViewController_->setGlobalHotkeys(hotkeys);
+    mySoundEffectsViewController_->setGlobalHotkeys(hotkeys);
 }

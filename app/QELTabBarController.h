@@ -4,6 +4,7 @@
 
 #include "ui/platform/TabBarController.h"
 
+class QELGlobalHotkeys;
 class QELSoundEffectListViewController;
 class QELSoundEffectMakeViewController;
 class QELMySoundEffectsViewController;
@@ -30,6 +31,9 @@ public:
     QELMySoundEffectsViewController& mySoundEffectsViewController() {
         return *mySoundEffectsViewController_;
     }
+
+    // Where the screens' hotkey assignments and the settings take effect.
+    void setGlobalHotkeys(QELGlobalHotkeys* hotkeys);
 
 private:
     std::shared_ptr<QELSoundEffectListViewController> soundEffectListViewController_;

@@ -61,17 +61,21 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QUELLIO_VERSION);
     // One program at a time: a second start brings the first one forward.
     // Without a session bus the program runs alone, uncontrolled from outside.
-    bool raised = false;
-    if (QELDBusService::claimBusName(&raised) == QELDBusService::Claim::TakenByAnother) {
+    auto leaveToOther = [](bool raised) {
         if (raised) return 0;
         std::fprintf(stderr, "quellio: another instance holds %s but does not answer\n",
                      QELDBusService::kServiceName);
         return 1;
-    }
+    };
+    bool raised = false;
+    if (QELDBusService::raiseRunning(&raised)) return leaveToOther(raised);
     // Lets the desktop match the window to the installed entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.zentrik.quellio"));
     QApplication::setWindowIcon(QIcon(platform::imageNamed("AppIcon", QSizeF(64, 64))));
     QELAppDelegate delegate;
     delegate.didFinishLaunching(application);
+    // The name only now that its object answers.
+    if (QELDBusService::claimBusName(&raised) == QELDBusService::Claim::TakenByAnother)
+        return leaveToOther(raised);
     return QApplication::exec();
 }

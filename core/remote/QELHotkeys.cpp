@@ -139,3 +139,13 @@ bool QELHotkeys::fire(const QELHotkey& hotkey, QELRemoteCommands& commands,
     }
     return false;
 }
+
+bool QELHotkeys::check(const QELHotkey& hotkey, QELRemoteCommands& commands,
+                       QELRemoteError* error) {
+    switch (hotkey.action) {
+        case QELHotkey::Action::StopAll: return true;
+        case QELHotkey::Action::Play: return commands.exists(hotkey.category, hotkey.title, error);
+        case QELHotkey::Action::PlayFavorite: return commands.favoriteExists(hotkey.title, error);
+    }
+    return false;
+}

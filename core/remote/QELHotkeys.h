@@ -52,6 +52,10 @@ public:
     // effect has gone stays assigned and is refused with NoSuchEffect.
     static bool fire(const QELHotkey& hotkey, QELRemoteCommands& commands,
                      QELRemoteError* error = nullptr);
+    // Whether `hotkey` names an effect `commands` know: what every way of
+    // assigning one asks before it stores.
+    static bool check(const QELHotkey& hotkey, QELRemoteCommands& commands,
+                      QELRemoteError* error = nullptr);
 
 private:
     void store(const std::vector<QELHotkey>& hotkeys);

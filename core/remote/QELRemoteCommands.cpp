@@ -88,16 +88,26 @@ bool QELRemoteCommands::play(const std::string& category, const std::string& tit
     return indexPath && tapOrPlay(boardTap_, *board_, *indexPath, error);
 }
 
-bool QELRemoteCommands::playFavorite(const std::string& title, QELRemoteError* error) {
-    if (!checkArgument(title, "title", error)) return false;
+std::optional<IndexPath> QELRemoteCommands::findFavorite(const std::string& title,
+                                                         QELRemoteError* error) {
+    if (!checkArgument(title, "title", error)) return std::nullopt;
     auto provider = favorites_->dataProvider();
     for (int64_t row = 0; row < provider->numberOfItemsInSection(0); ++row) {
         const IndexPath indexPath{0, row};
         if (platform::canonicallyEqual(provider->objectAtIndexPath(indexPath)->name(), title))
-            return tapOrPlay(favoriteTap_, *favorites_, indexPath, error);
+            return indexPath;
     }
-    return refuse(error, QELRemoteError::Code::NoSuchEffect,
-                  "no favourite \"" + title + "\"");
+    refuse(error, QELRemoteError::Code::NoSuchEffect, "no favourite \"" + title + "\"");
+    return std::nullopt;
+}
+
+bool QELRemoteCommands::playFavorite(const std::string& title, QELRemoteError* error) {
+    const auto indexPath = findFavorite(title, error);
+    return indexPath && tapOrPlay(favoriteTap_, *favorites_, *indexPath, error);
+}
+
+bool QELRemoteCommands::favoriteExists(const std::string& title, QELRemoteError* error) {
+    return findFavorite(title, error).has_value();
 }
 
 void QELRemoteCommands::stop() {

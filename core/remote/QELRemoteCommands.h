@@ -56,6 +56,7 @@ public:
                 QELRemoteError* error = nullptr);
     // The same for the first favourite of this title.
     bool playFavorite(const std::string& title, QELRemoteError* error = nullptr);
+    bool favoriteExists(const std::string& title, QELRemoteError* error = nullptr);
     // Stops whatever sound plays, wherever it was started.
     void stop();
 
@@ -73,6 +74,8 @@ public:
 private:
     std::optional<platform::IndexPath> find(const std::string& category, const std::string& title,
                                             QELRemoteError* error);
+    std::optional<platform::IndexPath> findFavorite(const std::string& title,
+                                                    QELRemoteError* error);
     void playingMayHaveChanged();
 
     std::shared_ptr<QELSoundEffectListViewModel> board_;

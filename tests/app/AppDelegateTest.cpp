@@ -16,7 +16,9 @@
 #include "support/TestSupport.h"
 #include "ui/UiTest.h"
 #include "ui/board/QELSoundEffectListViewController.h"
+#include "ui/hotkeys/QELHotkeyCaptureDialog.h"
 #include "ui/maker/QELSoundEffectMakeViewController.h"
+#include "ui/mine/QELMySoundEffectsEditOptionViewController.h"
 #include "ui/mine/QELMySoundEffectsViewController.h"
 #include "ui/platform/Animation.h"
 #include "ui/platform/Palette.h"
@@ -326,5 +328,65 @@ TEST_F(AppDelegateTest, RemotePlaysLightTheItemAndAreCountedAsTapsAre) {
     drain();
     EXPECT_TRUE(mine.collectionView()->indexPathsForSelectedItems().empty());
     EXPECT_EQ(commands->playing(), "");
+    mine.viewModel()->removeSoundEffect(mine.viewModel()->storage().soundEffects().back());
+}
+
+TEST_F(AppDelegateTest, ABoardItemsLongPressAndTheCollectionsCardAssignAHotkeyAsPressed) {
+    auto& board = tabs->soundEffectListViewController();
+    const auto effect = board.viewModel()->objectAtIndexPath({0, 1});
+    auto capture = [&] { return delegate->window()->findChild<QELHotkeyCaptureDialog*>(); };
+    auto stored = [] {
+        std::vector<std::string> out;
+        for (const QELHotkey& h : QELHotkeys().all()) out.push_back(h.combo.text() + " " + h.describe());
+        std::ranges::sort(out);
+        return out;
+    };
+    // The desktop's context click is the board's long press.
+    CollectionView* grid = board.collectionView();
+    const QPoint at = grid->cellForItemAtIndexPath({0, 1})->geometry().center();
+    QTest::mouseClick(grid->contentWidget(), Qt::RightButton, {}, at);
+    drain();
+    QPointer<QELHotkeyCaptureDialog> dialog = capture();
+    ASSERT_TRUE(dialog);
+    QTest::keyPress(dialog, Qt::Key_Alt, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(dialog->comboLabel()->text(), "ctrl+alt+…");
+    // Without a modifier, and one stop-all has: said, and nothing stored.
+    QTest::keyClick(dialog, Qt::Key_X);
+    EXPECT_TRUE(dialog->noteLabel()->text().contains("需要"));
+    QTest::keyClick(dialog, Qt::Key_0, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(dialog->noteLabel()->text(), "ctrl+alt+0 已用于「stop-all」，请换一个组合。");
+    QTest::keyClick(dialog, Qt::Key_Exclam, Qt::ControlModifier | Qt::ShiftModifier);
+    drain();
+    EXPECT_FALSE(dialog) << "taken and closed";
+    const std::string target = effect->category() + "/" + effect->name();
+    EXPECT_EQ(stored(), (std::vector<std::string>{"ctrl+alt+0 stop-all", "ctrl+shift+1 " + target}));
+
+    // Esc leaves without storing.
+    QTest::mouseClick(grid->contentWidget(), Qt::RightButton, {}, at);
+    drain();
+    dialog = capture();
+    ASSERT_TRUE(dialog);
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    drain();
+    EXPECT_FALSE(dialog);
+
+    // The collection's card offers it for a favourite.
+    auto& mine = tabs->mySoundEffectsViewController();
+    mine.viewModel()->addSoundEffect(effect);
+    tapTab(2);
+    mine.showEditOptions(mine.viewModel()->storage().soundEffects().back());
+    drain();
+    ASSERT_TRUE(mine.editOptions());
+    Button* hotkey = mine.editOptions()->hotkeyButton();
+    QTest::mouseClick(hotkey, Qt::LeftButton, {}, hotkey->rect().center());
+    uitest::advance(1);
+    drain();
+    dialog = capture();
+    ASSERT_TRUE(dialog);
+    QTest::keyClick(dialog, Qt::Key_F2, Qt::MetaModifier);
+    drain();
+    EXPECT_FALSE(dialog);
+    EXPECT_EQ(stored(), (std::vector<std::string>{"ctrl+alt+0 stop-all", "ctrl+shift+1 " + target,
+                                                  "super+f2 favorite:" + effect->name()}));
     mine.viewModel()->removeSoundEffect(mine.viewModel()->storage().soundEffects().back());
 }

@@ -7,8 +7,11 @@ namespace {
 constexpr const char* kService = "com.zentrik.Quellio";
 constexpr const char* kPath = "/com/zentrik/Quellio";
 constexpr const char* kInterface = "com.zentrik.Quellio";
-// A program that does not answer within this is as good as gone.
-constexpr int kTimeoutMs = 5000;
+// The program answers at once unless it is starved (a loaded machine, a
+// slow disk under its settings file), and a command it gets still runs
+// after a caller stopped waiting: giving up early reports a failure for
+// what then happens. Only a hung program takes this long.
+constexpr int kTimeoutMs = 25000;
 
 struct Error {
     DBusError e;

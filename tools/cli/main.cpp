@@ -581,6 +581,15 @@ int hotkey(Args args) {
     QELHotkey hotkey{*parsed, QELHotkey::Action::StopAll, call[2], call[3]};
     if (call[1] == "play") hotkey.action = QELHotkey::Action::Play;
     if (call[1] == "favorite") hotkey.action = QELHotkey::Action::PlayFavorite;
+    // Refused as the running program refuses it: a name nothing answers to
+    // would be a key that never does anything.
+    QELRemoteCommands commands(std::make_shared<QELSoundEffectListViewModel>(),
+                               std::make_shared<QELMySoundEffectsViewModel>());
+    QELRemoteError refusal;
+    if (!QELHotkeys::check(hotkey, commands, &refusal)) {
+        std::fprintf(stderr, "quellio-cli: %s: %s\n", refusal.name(), refusal.message.c_str());
+        return 1;
+    }
     QELHotkeys().set(hotkey);
     return 0;
 }

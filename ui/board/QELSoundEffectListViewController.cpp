@@ -1,6 +1,7 @@
 #include "ui/board/QELSoundEffectListViewController.h"
 
 #include "foundation/Fatal.h"
+#include "ui/hotkeys/QELHotkeyCaptureDialog.h"
 #include "ui/statistics/QELStatistics.h"
 
 using namespace platform;
@@ -11,6 +12,11 @@ CollectionViewCell* QELSoundEffectListCollectionViewDataSource::cellForItemAtInd
         QELCollectionViewDataSource::cellForItemAtIndexPath(collectionView, indexPath);
     static_cast<QELSoundEffectCollectionViewCell*>(cell)->setAvailable(
         dataProvider()->isAvailableAtIndexPath(indexPath));
+    // Made again with each use of the cell: it names the item shown now.
+    cell->addLongPressGestureRecognizer([this, indexPath](LongPressGestureRecognizer& recognizer) {
+        if (recognizer.state() == LongPressGestureRecognizer::State::Began && onLongPress)
+            onLongPress(indexPath);
+    });
     return cell;
 }
 
@@ -62,6 +68,10 @@ void QELSoundEffectListViewController::viewDidLoad() {
     auto self = std::static_pointer_cast<QELSoundEffectListViewController>(shared_from_this());
     dataSource_ = std::make_unique<QELSoundEffectListCollectionViewDataSource>(
         cv, provider, std::weak_ptr<QELDataSourceDelegate<QELSoundEffect::Ref>>(self));
+    std::weak_ptr<QELSoundEffectListViewController> weak = self;
+    dataSource_->onLongPress = [weak](const IndexPath& indexPath) {
+        if (auto controller = weak.lock()) controller->showHotkeyCapture(indexPath);
+    };
 
     playSelection_ = std::make_unique<QELPlaySelection>(viewModel_, cv, kEventPlaySound);
 }
@@ -92,4 +102,11 @@ void QELSoundEffectListViewController::didSelectItemAtIndexPath(CollectionView&,
 bool QELSoundEffectListViewController::tapItemAtIndexPath(const IndexPath& indexPath, AudioError* error) {
     view();  // the screen may not have been shown yet
     return playSelection_->tapItemAtIndexPath(indexPath, error);
+}
+
+void QELSoundEffectListViewController::showHotkeyCapture(const IndexPath& indexPath) {
+    const auto effect = viewModel_->dataProvider()->objectAtIndexPath(indexPath);
+    if (!effect) return;
+    ::showHotkeyCapture(globalHotkeys_,
+                        {{}, QELHotkey::Action::Play, effect->category(), effect->name()}, view());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,11 +33,16 @@ public:
     platform::CollectionReusableView* viewForSupplementaryElementOfKind(
         platform::CollectionView& collectionView, const std::string& kind,
         const platform::IndexPath& indexPath) override;
+
+    // What a long press (or the context click) on an item asks for.
+    std::function<void(const platform::IndexPath&)> onLongPress;
 };
 
 // The board: the catalogue as pill buttons, three to a row under category
 // headers. A tap plays; the playing button stays selected until its sound
-// stops, however it stops.
+// stops, however it stops. A long press assigns the effect a hotkey.
+class QELGlobalHotkeys;
+
 class QELSoundEffectListViewController : public platform::CollectionViewController,
                                          public platform::CollectionViewDelegate,
                                          public QELDataSourceDelegate<QELSoundEffect::Ref> {
@@ -58,6 +64,12 @@ public:
     bool tapItemAtIndexPath(const platform::IndexPath& indexPath,
                             platform::AudioError* error = nullptr);
 
+    // The long press: the hotkey capture for the effect at `indexPath`.
+    void showHotkeyCapture(const platform::IndexPath& indexPath);
+    // Where assigned hotkeys are grabbed (may be null: stored only).
+    void setGlobalHotkeys(QELGlobalHotkeys* hotkeys) { globalHotkeys_ = hotkeys; }
+    QELGlobalHotkeys* globalHotkeys() const { return globalHotkeys_; }
+
     const std::shared_ptr<QELSoundEffectListViewModel>& viewModel() const { return viewModel_; }
     QELSoundEffectListCollectionViewDataSource* dataSource() const { return dataSource_.get(); }
 
@@ -68,4 +80,5 @@ private:
     std::unique_ptr<QELPlaySelection> playSelection_;
     std::shared_ptr<QELSoundEffectListViewModel> viewModel_;
     std::unique_ptr<QELSoundEffectListCollectionViewDataSource> dataSource_;
+    QELGlobalHotkeys* globalHotkeys_ = nullptr;
 };

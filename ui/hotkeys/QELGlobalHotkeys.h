@@ -1,50 +1,48 @@
 #pragma once
 
-#include <QAbstractNativeEventFilter>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "core/remote/QELHotkeys.h"
 
-struct xcb_connection_t;
-struct _XCBKeySymbols;
-
-// Key combinations that work while another program has the focus: passive
-// key grabs on the X11 root window over the connection Qt already has.
-// Elsewhere (Wayland, offscreen) `available()` is false and nothing is
-// grabbed. Main thread only.
-class QELGlobalHotkeys : public QAbstractNativeEventFilter {
+// Key combinations that work while another program has the focus. Where the
+// desktop offers no way to have them `available()` is false and nothing
+// fires. Main thread only.
+class QELGlobalHotkeys {
 public:
     using Fired = std::function<void(const QELHotkey&)>;
 
-    explicit QELGlobalHotkeys(Fired fired);
-    ~QELGlobalHotkeys() override;
+    // X11 key grabs, or the desktop portal on Wayland (or when
+    // QUELLIO_HOTKEYS=portal asks for it).
+    static std::unique_ptr<QELGlobalHotkeys> create(Fired fired);
+
+    explicit QELGlobalHotkeys(Fired fired) : fired_(std::move(fired)) {}
+    virtual ~QELGlobalHotkeys() = default;
     QELGlobalHotkeys(const QELGlobalHotkeys&) = delete;
     QELGlobalHotkeys& operator=(const QELGlobalHotkeys&) = delete;
 
-    // The program's own (the latest made and not yet gone), for screens.
-    static QELGlobalHotkeys* current();
-
-    bool available() const { return connection_ != nullptr; }
-    // Releases the previous grabs and grabs these; returns the combinations
-    // another program holds already (they stay listed, but do nothing).
-    std::vector<QELKeyCombo> setHotkeys(std::vector<QELHotkey> hotkeys);
+    virtual bool available() const = 0;
+    // Releases the previous combinations and takes these; returns those
+    // another program holds already (they stay listed, but do nothing). A
+    // backend that learns it later reports them through `taken()`.
+    virtual std::vector<QELKeyCombo> setHotkeys(std::vector<QELHotkey> hotkeys) = 0;
     const std::vector<QELKeyCombo>& taken() const { return taken_; }
+    bool isTaken(const QELKeyCombo& combo) const;
 
-    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+    // Stores `hotkey` in the user's hotkeys (replacing what its combination
+    // fired) and takes them again; false when another program holds the
+    // combination, which stays assigned and listed as taken.
+    bool assign(const QELHotkey& hotkey);
+    // False when no hotkey had that combination.
+    bool clear(const QELKeyCombo& combo);
+
+protected:
+    void fire(const QELHotkey& hotkey) {
+        if (fired_) fired_(hotkey);
+    }
+    std::vector<QELKeyCombo> taken_;
 
 private:
-    struct Grab {
-        QELHotkey hotkey;
-        unsigned char keycode = 0;
-        uint16_t modifiers = 0;
-    };
-    void ungrabAll();
-
     Fired fired_;
-    xcb_connection_t* connection_ = nullptr;
-    _XCBKeySymbols* symbols_ = nullptr;
-    uint32_t root_ = 0;
-    std::vector<Grab> grabs_;
-    std::vector<QELKeyCombo> taken_;
 };

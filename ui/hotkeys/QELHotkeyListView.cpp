@@ -32,7 +32,7 @@ void QELHotkeyListView::reload() {
         if (hotkey.action == QELHotkey::Action::PlayFavorite &&
             std::ranges::none_of(favorites, [&](const auto& e) { return e->name() == hotkey.title; }))
             text += QStringLiteral("（已删除）");
-        if (hotkeys_ && std::ranges::find(hotkeys_->taken(), hotkey.combo) != hotkeys_->taken().end())
+        if (hotkeys_ && hotkeys_->isTaken(hotkey.combo))
             text += QStringLiteral("（已被其他程序占用）");
         auto* row = new QWidget();
         auto* layout = new QHBoxLayout(row);
@@ -43,8 +43,8 @@ void QELHotkeyListView::reload() {
         auto* clear = new QPushButton(QStringLiteral("清除"));
         const QELKeyCombo combo = hotkey.combo;
         QObject::connect(clear, &QPushButton::clicked, this, [this, combo] {
-            QELHotkeys().clear(combo);
-            if (hotkeys_) hotkeys_->setHotkeys(QELHotkeys().all());
+            if (hotkeys_) hotkeys_->clear(combo);
+            else QELHotkeys().clear(combo);
             reload();
         });
         layout->addWidget(clear);

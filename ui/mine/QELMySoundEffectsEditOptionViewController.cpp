@@ -15,6 +15,7 @@ void QELMySoundEffectsEditOptionViewController::viewDidLoad() {
     titleLabel_->adjustSize();
     replaceButton_ = makeButton(QStringLiteral("替换"), Color::c9());
     deleteButton_ = makeButton(QStringLiteral("删除"), Color::c6());
+    hotkeyButton_ = makeButton(QStringLiteral("设置快捷键"), Color::c6());
     cancelButton_ = makeButton(QStringLiteral("取消"), Color::c6());
     auto weak = weakSelf();
     auto action = [weak](const char* selector,
@@ -34,6 +35,9 @@ void QELMySoundEffectsEditOptionViewController::viewDidLoad() {
         ControlEventTouchUpInside);
     deleteButton_->addTarget(
         this, action("onDelete:", &QELMySoundEffectsEditOptionViewController::onDelete),
+        ControlEventTouchUpInside);
+    hotkeyButton_->addTarget(
+        this, action("onHotkey:", &QELMySoundEffectsEditOptionViewController::onHotkey),
         ControlEventTouchUpInside);
     viewDidLayoutSubviews();
 }
@@ -55,7 +59,7 @@ void QELMySoundEffectsEditOptionViewController::viewDidLayoutSubviews() {
     setCenterX(titleLabel_, W / 2);
     setTop(titleLabel_, kTitleTop);
     double y = bottom(titleLabel_) + kButtonsTop;
-    for (Button* button : {replaceButton_, deleteButton_, cancelButton_}) {
+    for (Button* button : {replaceButton_, deleteButton_, hotkeyButton_, cancelButton_}) {
         button->setGeometry(static_cast<int>(kButtonInset), static_cast<int>(y),
                             static_cast<int>(W - 2 * kButtonInset),
                             static_cast<int>(kButtonHeight));
@@ -68,7 +72,7 @@ QSizeF QELMySoundEffectsEditOptionViewController::popover_contentSize() const {
     const double h =
         titleLabel_ ? titleLabel_->sizeHint().height() : QFontMetrics(Font::t4()).height();
     return QSizeF(screenWidth() - 60,
-                  h + kTitleTop + kButtonsTop + 3 * kButtonHeight + 2 * kButtonGap + kBottomMargin);
+                  h + kTitleTop + kButtonsTop + 4 * kButtonHeight + 3 * kButtonGap + kBottomMargin);
 }
 
 void QELMySoundEffectsEditOptionViewController::onDismiss(Control&) {
@@ -83,4 +87,11 @@ void QELMySoundEffectsEditOptionViewController::onReplace(Control&) {
 void QELMySoundEffectsEditOptionViewController::onDelete(Control&) {
     if (auto callback = onDelete_) callback(*this);
     dismissPopover(*this);
+}
+
+void QELMySoundEffectsEditOptionViewController::onHotkey(Control&) {
+    // The capture opens over the window once the card has gone.
+    dismissPopover(*this, [callback = onHotkey_](ViewController& self) {
+        if (callback) callback(static_cast<QELMySoundEffectsEditOptionViewController&>(self));
+    });
 }

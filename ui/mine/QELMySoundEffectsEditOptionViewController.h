@@ -8,7 +8,7 @@
 #include "ui/platform/ViewController.h"
 
 // A card over the collection asking what to do with a long-pressed entry:
-// replace it, delete it, or nothing.
+// replace it, delete it, give it a hotkey, or nothing.
 class QELMySoundEffectsEditOptionViewController : public platform::ViewController,
                                                   public QELPopover {
 public:
@@ -32,16 +32,20 @@ public:
     void setOnReplace(Callback callback) { onReplace_ = std::move(callback); }
     const Callback& onDelete() const { return onDelete_; }
     void setOnDelete(Callback callback) { onDelete_ = std::move(callback); }
+    const Callback& onHotkey() const { return onHotkey_; }
+    void setOnHotkey(Callback callback) { onHotkey_ = std::move(callback); }
 
     QLabel* titleLabel() const { return titleLabel_; }
     platform::Button* replaceButton() const { return replaceButton_; }
     platform::Button* deleteButton() const { return deleteButton_; }
+    platform::Button* hotkeyButton() const { return hotkeyButton_; }
     platform::Button* cancelButton() const { return cancelButton_; }
 
     // The buttons' actions; the callback runs before the card fades out.
     void onDismiss(platform::Control& sender);
     void onReplace(platform::Control& sender);
     void onDelete(platform::Control& sender);
+    void onHotkey(platform::Control& sender);
 
 private:
     platform::Button* makeButton(const QString& title, const QColor& background);
@@ -49,7 +53,9 @@ private:
     QLabel* titleLabel_ = nullptr;
     platform::Button* replaceButton_ = nullptr;
     platform::Button* deleteButton_ = nullptr;
+    platform::Button* hotkeyButton_ = nullptr;
     platform::Button* cancelButton_ = nullptr;
     Callback onReplace_;
     Callback onDelete_;
+    Callback onHotkey_;
 };

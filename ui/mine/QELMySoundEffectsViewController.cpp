@@ -6,6 +6,7 @@
 #include "foundation/Fatal.h"
 #include "foundation/RunLoop.h"
 #include "foundation/UserDefaults.h"
+#include "ui/hotkeys/QELHotkeyCaptureDialog.h"
 #include "ui/maker/QELPopover.h"
 #include "ui/mine/QELImportController.h"
 #include "ui/mine/QELMySoundEffectsEditOptionViewController.h"
@@ -236,6 +237,12 @@ void QELMySoundEffectsViewController::showEditOptions(const QELCollectionSoundEf
     });
     options->setOnDelete([weak, entry](QELMySoundEffectsEditOptionViewController&) {
         if (auto controller = weak.lock()) controller->viewModel_->removeSoundEffect(entry);
+    });
+    options->setOnHotkey([weak, entry](QELMySoundEffectsEditOptionViewController&) {
+        if (auto controller = weak.lock())
+            showHotkeyCapture(controller->globalHotkeys_,
+                              {{}, QELHotkey::Action::PlayFavorite, "", entry->name()},
+                              controller->view());
     });
     editOptions_ = options;
     showPopover(*options);

@@ -12,11 +12,12 @@
 #include "ui/mine/QELMySoundEffectsContactUsView.h"
 #include "ui/platform/CollectionView.h"
 
+class QELGlobalHotkeys;
 class QELMySoundEffectsEditOptionViewController;
 class QELSoundEffectPickViewController;
 
 // The user's collection, two to a row. A tap plays, a long press offers to
-// replace or delete, the add button opens the picker of built-in effects.
+// replace, delete or give a hotkey, the add button opens the picker of built-in effects.
 // Every change of the collection is animated on its item, then the whole
 // grid is reloaded.
 class QELMySoundEffectsViewController
@@ -51,6 +52,9 @@ public:
     // The long press: the edit options for `entry`.
     void showEditOptions(const QELCollectionSoundEffect::Ref& entry);
 
+    // Where assigned hotkeys are grabbed (may be null: stored only).
+    void setGlobalHotkeys(QELGlobalHotkeys* hotkeys) { globalHotkeys_ = hotkeys; }
+
     const std::shared_ptr<QELMySoundEffectsViewModel>& viewModel() const { return viewModel_; }
     QELMySoundEffectsCollectionViewDataSource* dataSource() const { return dataSource_.get(); }
     QELMySoundEffectEmptyView* emptyView() const { return emptyView_; }
@@ -78,4 +82,5 @@ private:
     platform::NotificationToken longPressObserver_;
     std::unique_ptr<QELPlaySelection> playSelection_;
     std::shared_ptr<QELMySoundEffectsEditOptionViewController> editOptions_;
+    QELGlobalHotkeys* globalHotkeys_ = nullptr;
 };

@@ -151,6 +151,10 @@ TEST_F(RemoteCommandsTest, BadArgumentsAreRefusedWithAReasonAndPlayNothing) {
 TEST_F(RemoteCommandsTest, HotkeysFireThroughTheCommandsAndOneWhoseFavouriteWentIsRefused) {
     using Action = QELHotkey::Action;
     const auto combo = *QELKeyCombo::parse("ctrl+alt+1");
+    // What assigning one asks first.
+    EXPECT_TRUE(QELHotkeys::check({combo, Action::Play, "搞笑", "笑声"}, commands));
+    EXPECT_TRUE(QELHotkeys::check({combo, Action::PlayFavorite, "", "我的"}, commands));
+    EXPECT_FALSE(QELHotkeys::check({combo, Action::Play, "搞笑", "我的"}, commands));
     EXPECT_TRUE(QELHotkeys::fire({combo, Action::Play, "搞笑", "笑声"}, commands));
     EXPECT_TRUE(QELHotkeys::fire({combo, Action::StopAll, "", ""}, commands));
     EXPECT_EQ(commands.playing(), "");
@@ -162,4 +166,6 @@ TEST_F(RemoteCommandsTest, HotkeysFireThroughTheCommandsAndOneWhoseFavouriteWent
     QELRemoteError error;
     EXPECT_FALSE(QELHotkeys::fire(mine, commands, &error));
     EXPECT_EQ(error.code, Code::NoSuchEffect);
+    EXPECT_FALSE(QELHotkeys::check(mine, commands, &error));
+    EXPECT_EQ(error.message, "no favourite \"我的\"");
 }
