@@ -108,7 +108,9 @@ TEST(BoardViewModel, CreatesItsProviderFromTheSharedBundleOnFirstUseAndKeepsIt) 
         const auto& [category, count, first] = bundle[static_cast<size_t>(s)];
         EXPECT_EQ(provider->titleForSection(s), category);
         EXPECT_EQ(provider->numberOfItemsInSection(s), count) << category;
-        if (count > 0) EXPECT_EQ(provider->objectAtIndexPath({s, 0})->name(), first) << category;
+        if (count > 0) {
+            EXPECT_EQ(provider->objectAtIndexPath({s, 0})->name(), first) << category;
+        }
     }
 }
 
