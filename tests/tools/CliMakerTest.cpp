@@ -47,9 +47,21 @@ double toneHz(const std::string& path) {
     return static_cast<double>(crossings);
 }
 
+// The environment for an ALSA file device whose microphone plays `seconds`
+// of a 1 kHz tone, unpaced.
+std::string microphone(const testsupport::TempDir& dir, int seconds,
+                       const std::string& output = "") {
+    const std::string input = dir.file("in.raw");
+    sox("-n -r 44100 -c 1 -t f32 -e floating-point '" + input + "' synth " +
+        std::to_string(seconds) + " sine 1000 vol 0.5");
+    const std::string config =
+        testsupport::writeAlsaFileDevice(dir, output.empty() ? dir.file("out.raw") : output, input);
+    return "ALSA_CONFIG_PATH='" + config + "' JACK_NO_START_SERVER=1 QUELLIO_INPUT_DEVICE= ";
+}
+
 }  // namespace
 
-TEST(CliRender, RendersAToneThroughLoliIntoA44kMono16BitWavHigherInPitch) {
+TEST(CliRender, RendersAToneThroughTheVoiceAskedForHigherInPitch) {
     testsupport::TempDir dir;
     const std::string in = dir.file("tone.wav");
     // OUT is a link: the file it names is replaced, the link stays.
@@ -61,12 +73,8 @@ TEST(CliRender, RendersAToneThroughLoliIntoA44kMono16BitWavHigherInPitch) {
     Cli cli;
     ASSERT_EQ(cli("render Loli '" + in + "' '" + dir.file("link.wav") + "'").rc, 0);
     EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.wav")));
-    EXPECT_EQ(soxi("-r", out), "44100\n");
-    EXPECT_EQ(soxi("-c", out), "1\n");
-    EXPECT_EQ(soxi("-b", out), "16\n");
-    // A pitch change keeps the length: the tail is flushed, not cut off.
-    EXPECT_NEAR(std::stod(soxi("-D", out)), 2.0, 0.05);
-    // +6 semitones: 1000 Hz * 2^(6/12) is about 1414 Hz.
+    // The voice asked for (the renderer's output itself is the editor's
+    // tests' concern): +6 semitones: 1000 Hz * 2^(6/12) is about 1414 Hz.
     EXPECT_NEAR(toneHz(out), 1414, 40);
 }
 
@@ -97,11 +105,7 @@ TEST(CliRender, RefusesAnUnknownVoiceAndUnfitInputsLeavingOutAlone) {
 // paced, so a second of input arrives at once.
 TEST(CliRecord, RecordsTheAskedLengthFromTheInputAndFailsWithoutOne) {
     testsupport::TempDir dir;
-    const std::string input = dir.file("in.raw");
-    sox("-n -r 44100 -c 1 -t f32 -e floating-point '" + input + "' synth 3 sine 1000 vol 0.5");
-    const std::string config = testsupport::writeAlsaFileDevice(dir, dir.file("out.raw"), input);
-    const std::string env = "ALSA_CONFIG_PATH='" + config +
-                            "' JACK_NO_START_SERVER=1 QUELLIO_INPUT_DEVICE=";
+    const std::string env = microphone(dir, 3);
     const std::string take = dir.file("take.wav");
 
     Cli cli;
@@ -125,16 +129,11 @@ TEST(CliRecord, RecordsTheAskedLengthFromTheInputAndFailsWithoutOne) {
 // fail the command; what was kept is still a valid take of the asked length.
 TEST(CliRecord, LostSamplesFailTheCommandAndKeepAValidTake) {
     testsupport::TempDir dir;
-    const std::string input = dir.file("in.raw");
-    sox("-n -r 44100 -c 1 -t f32 -e floating-point '" + input + "' synth 30 sine 1000 vol 0.5");
-    const std::string config = testsupport::writeAlsaFileDevice(dir, dir.file("out.raw"), input);
     // A ring smaller than any input block loses part of every block.
     const std::string take = dir.file("take.wav");
     std::string err;
-    const int rc = testsupport::run("ALSA_CONFIG_PATH='" + config +
-                                        "' JACK_NO_START_SERVER=1 QUELLIO_INPUT_DEVICE= "
-                                        "QUELLIO_RECORDER_RING_SAMPLES=16 " QUELLIO_CLI
-                                        " record 0.05 '" + take + "' 2>&1 >/dev/null",
+    const int rc = testsupport::run(microphone(dir, 30) + "QUELLIO_RECORDER_RING_SAMPLES=16 " +
+                                        QUELLIO_CLI " record 0.05 '" + take + "' 2>&1 >/dev/null",
                                     &err);
     EXPECT_EQ(rc, 1) << err;
     EXPECT_NE(err.find("samples ("), std::string::npos) << err;
@@ -145,17 +144,14 @@ TEST(CliRecord, LostSamplesFailTheCommandAndKeepAValidTake) {
 // Stopped by ^C or SIGTERM, a recording keeps what it took as a valid file.
 TEST(CliRecord, ASignalEndsTheRecordingKeepingTheTake) {
     testsupport::TempDir dir;
-    const std::string input = dir.file("in.raw");
-    sox("-n -r 44100 -c 1 -t f32 -e floating-point '" + input + "' synth 1 sine 1000 vol 0.5");
-    const std::string config = testsupport::writeAlsaFileDevice(dir, "/dev/null", input);
+    const std::string env = microphone(dir, 1, "/dev/null");
     for (const char* signal : {"INT", "TERM"}) {
         const std::string take = dir.file(std::string("take-") + signal + ".wav");
         const std::string err = dir.file("meter");
         // The meter's first figure says the recording runs; the signal comes
         // long before the input (unpaced, then silent) makes up an hour.
         const std::string script =
-            "ALSA_CONFIG_PATH='" + config + "' JACK_NO_START_SERVER=1 QUELLIO_INPUT_DEVICE= " +
-            QUELLIO_CLI " record 3600 '" + take + "' 2>'" + err + "' >/dev/null & pid=$!; " +
+            env + QUELLIO_CLI " record 3600 '" + take + "' 2>'" + err + "' >/dev/null & pid=$!; " +
             "until grep -q dBFS '" + err + "' 2>/dev/null; do :; done; kill -" + signal +
             " $pid; wait $pid; echo $?";
         testsupport::writeText(dir.file("stop.sh"), script);

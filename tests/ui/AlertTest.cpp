@@ -52,7 +52,7 @@ protected:
     std::shared_ptr<QELNavigationController> nav;
 };
 
-TEST_F(AlertTest, AlertsShowOneAtATimeInQueueOrder) {
+TEST_F(AlertTest, AlertsShowOneAtATimeInQueueOrderUntilCleared) {
     QELNavigationAlertManager::showAlert(QELNavigationAlert("one"));
     QELNavigationAlertManager::showAlert(QELNavigationAlert("two"));
     QELNavigationAlertManager::showAlert(QELNavigationAlert("three"));
@@ -63,9 +63,9 @@ TEST_F(AlertTest, AlertsShowOneAtATimeInQueueOrder) {
     EXPECT_FALSE(shown.overlapped);
     EXPECT_FALSE(QELNavigationAlertManager::isShowing());
     EXPECT_FALSE(QELNavigationAlertManager::alertView().isVisible());
-}
 
-TEST_F(AlertTest, ClearingDropsTheWaitingOnesAndTheVisibleOneFinishes) {
+    // Clearing drops the waiting ones; the visible one finishes.
+    shown.titles.clear();
     QELNavigationAlertManager::showAlert(QELNavigationAlert("visible"));
     QELNavigationAlertManager::showAlert(QELNavigationAlert("dropped"));
     QELNavigationAlertManager::clearAlertQueue();

@@ -21,11 +21,10 @@ TEST_F(MineTest, TwoItemsToARowWithFifteenPointMarginsAt320) {
     EXPECT_EQ(grid()->layoutFrameForSupplementary(kCollectionElementKindSectionFooter, 0),
               QRectF(0, 230, 320, 44));
     EXPECT_DOUBLE_EQ(grid()->contentSize().height(), 274);
-    EXPECT_EQ(Screen::layoutForWidth(320).itemSize, QSizeF(137.5, 100));
     EXPECT_EQ(screen->navigationController()->navigationBar()->title(), QStringLiteral("自定义"));
 }
 
-TEST_F(MineTest, EmptyCollectionShowsTheEmptyViewAndTheContactLineAtTheBottom) {
+TEST_F(MineTest, TheEmptyViewShowsWhileNothingIsCollectedWithTheContactLineAtTheBottom) {
     EXPECT_TRUE(screen->emptyView()->isVisible());
     EXPECT_EQ(screen->emptyView()->titleLabel()->text(),
               QStringLiteral("空空的，这里什么都没有..."));
@@ -37,6 +36,17 @@ TEST_F(MineTest, EmptyCollectionShowsTheEmptyViewAndTheContactLineAtTheBottom) {
     EXPECT_TRUE(screen->contactView()->visibleRegion().boundingRect().height() == 44)
         << "not clipped by the short content";
     uitest::screenshot(*window, "mine-empty.png");
+
+    // The first entry hides it, the last deletion brings it back.
+    storage->addSoundEffect(builtIn(0));
+    drain();
+    EXPECT_FALSE(screen->emptyView()->isVisible());
+    ASSERT_TRUE(cell(0));
+    EXPECT_EQ(cell(0)->item(), storage->soundEffects()[0]);
+    storage->removeSoundEffect(storage->soundEffects()[0]);
+    drain();
+    EXPECT_TRUE(screen->emptyView()->isVisible());
+    EXPECT_EQ(grid()->numberOfItemsInSection(0), 0);
 }
 
 TEST_F(MineTest, ContactLineFollowsTheEndOfTheContent) {
@@ -77,20 +87,7 @@ TEST_F(MineTest, ContactLineFollowsTheEndOfTheContent) {
     uitest::screenshot(*window, "mine-restarted-12.png");
 }
 
-TEST_F(MineTest, FirstEntryHidesTheEmptyViewAndLastDeletionShowsIt) {
-    storage->addSoundEffect(builtIn(0));
-    drain();
-    EXPECT_FALSE(screen->emptyView()->isVisible());
-    EXPECT_EQ(grid()->numberOfItemsInSection(0), 1);
-    ASSERT_TRUE(cell(0));
-    EXPECT_EQ(cell(0)->item(), storage->soundEffects()[0]);
-    storage->removeSoundEffect(storage->soundEffects()[0]);
-    drain();
-    EXPECT_TRUE(screen->emptyView()->isVisible());
-    EXPECT_EQ(grid()->numberOfItemsInSection(0), 0);
-}
-
-TEST_F(MineTest, PlayingItemKeepsItsPlaceWhenAnEarlierEntryGoes) {
+TEST_F(MineTest, PlayingItemKeepsItsPlaceWhenAnEarlierEntryGoesAndStopsWhenItGoes) {
     for (int i = 0; i < 3; ++i) storage->addSoundEffect(builtIn(i));
     drain();
     tapItem(grid(), {0, 1});
@@ -103,12 +100,8 @@ TEST_F(MineTest, PlayingItemKeepsItsPlaceWhenAnEarlierEntryGoes) {
     ASSERT_TRUE(model->player());
     uitest::advance(model->player()->duration() + 1);
     EXPECT_TRUE(grid()->indexPathsForSelectedItems().empty()) << "its end clears its own item";
-}
 
-TEST_F(MineTest, DeletingThePlayingEntryStopsItsSound) {
-    storage->addSoundEffect(builtIn(0));
-    storage->addSoundEffect(builtIn(1));
-    drain();
+    // Deleting the playing entry stops its sound.
     tapItem(grid(), {0, 1});
     storage->removeSoundEffect(storage->soundEffects()[1]);
     drain();
@@ -116,22 +109,6 @@ TEST_F(MineTest, DeletingThePlayingEntryStopsItsSound) {
     EXPECT_TRUE(grid()->indexPathsForSelectedItems().empty());
     tapItem(grid(), {0, 0});
     EXPECT_TRUE(model->playingEffect());
-}
-
-TEST_F(MineTest, CustomTagMarksUserRecordingsAndTurnsToPlayWhenSelected) {
-    storage->addSoundEffect(builtIn(0));
-    storage->addSoundEffect(QELSoundEffect::customSoundEffectWithName("我的录音", "/我的录音.caf"));
-    drain();
-    ASSERT_TRUE(cell(0) && cell(1));
-    EXPECT_TRUE(cell(0)->customTag()->isHidden());
-    EXPECT_FALSE(cell(1)->customTag()->isHidden());
-    EXPECT_EQ(cell(1)->customTag()->geometry(),
-              QRect(cell(1)->contentView()->width() - 25, 5, 20, 20));
-    const QImage idle = cell(1)->customTag()->image().toImage();
-    grid()->selectItemAtIndexPath({0, 1}, false);
-    EXPECT_NE(cell(1)->customTag()->image().toImage(), idle);
-    grid()->deselectItemAtIndexPath({0, 1}, false);
-    EXPECT_EQ(cell(1)->customTag()->image().toImage(), idle);
 }
 
 TEST_F(MineTest, TapPlaysAndLogsTapOnThePlayingItemStopsSilently) {
@@ -218,7 +195,7 @@ TEST_F(MineTest, LongPressFiresOnceAtItsStartAndIsNoTap) {
     EXPECT_FALSE(model->playingEffect()) << "and plays nothing";
 }
 
-TEST_F(MineTest, AFilledGridShowsEveryEntryAndThePlayingOneInTheAccentColour) {
+TEST_F(MineTest, AFilledGridShowsEveryEntryThePlayingOneInTheAccentColourAndTagsRecordings) {
     storage->addSoundEffect(builtIn(0));
     storage->addSoundEffect(QELSoundEffect::customSoundEffectWithName("我的开场白", "/a.caf"));
     storage->addSoundEffect(builtIn(1, 1));
@@ -232,6 +209,17 @@ TEST_F(MineTest, AFilledGridShowsEveryEntryAndThePlayingOneInTheAccentColour) {
     EXPECT_EQ(shown, 5);
     EXPECT_EQ(uitest::padColour(shot, *window, grid(), {0, 2}).rgb(), Color::c9().rgb());
     EXPECT_NE(uitest::padColour(shot, *window, grid(), {0, 1}).rgb(), Color::c9().rgb());
+
+    // The tag marks the user's recordings, and turns to play when selected.
+    EXPECT_TRUE(cell(0)->customTag()->isHidden());
+    EXPECT_FALSE(cell(1)->customTag()->isHidden());
+    EXPECT_EQ(cell(1)->customTag()->geometry(),
+              QRect(cell(1)->contentView()->width() - 25, 5, 20, 20));
+    const QImage idle = cell(1)->customTag()->image().toImage();
+    grid()->selectItemAtIndexPath({0, 1}, false);
+    EXPECT_NE(cell(1)->customTag()->image().toImage(), idle);
+    grid()->deselectItemAtIndexPath({0, 1}, false);
+    EXPECT_EQ(cell(1)->customTag()->image().toImage(), idle);
 }
 
 }  // namespace

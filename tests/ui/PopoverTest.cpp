@@ -49,7 +49,7 @@ protected:
     std::shared_ptr<Card> card = std::make_shared<Card>();
 };
 
-TEST_F(PopoverTest, ShowCentresTheCardOverADimmedLayer) {
+TEST_F(PopoverTest, ShowCentresTheCardOverOneDimmedLayer) {
     int completions = 0;
     showPopover(*card, [&](ViewController& c) {
         EXPECT_EQ(&c, card.get());
@@ -62,14 +62,10 @@ TEST_F(PopoverTest, ShowCentresTheCardOverADimmedLayer) {
     EXPECT_EQ(state.backgroundView->backgroundColor(), QColor::fromRgbF(0, 0, 0, 0.3f));
     EXPECT_EQ(card->view()->geometry(), QRect(20, 194, 280, 180));
     EXPECT_DOUBLE_EQ(platform::alpha(card->view()), 1.0);
-    EXPECT_EQ(static_cast<View*>(card->view())->cornerRadius(), 10);
-}
 
-TEST_F(PopoverTest, ShowingAShownPopoverOnlyCompletes) {
-    showPopover(*card);
-    int completions = 0;
+    // Showing it again only completes.
     showPopover(*card, [&](ViewController&) { ++completions; });
-    EXPECT_EQ(completions, 1);
+    EXPECT_EQ(completions, 2);
     EXPECT_EQ(layers(), 1);
 }
 

@@ -58,9 +58,12 @@ TEST_F(StatisticsTest, CombinedMaskRegistersTheFirstTypesActionForTheWholeMask) 
     EXPECT_EQ(events(), (std::vector<std::string>{"event:makeSound", "event:makeSound"}));
 }
 
-TEST_F(StatisticsTest, TouchDownOnlyControlUsesItsTouchDownRecord) {
+TEST_F(StatisticsTest, TouchDownOnlyControlUsesItsTouchDownRecordOtherEventsNone) {
     setDefaultEventID(&button, "ignored");
+    button.addTarget(&target, noop(), ControlEventValueChanged);
+    EXPECT_TRUE(button.actionsForTarget(&button, ControlEventValueChanged).empty());
     button.addTarget(&target, noop(), ControlEventTouchDown);
+    EXPECT_TRUE(button.actionsForTarget(&button, ControlEventTouchUpInside).empty());
     EXPECT_EQ(button.actionsForTarget(&button, ControlEventTouchDown),
               std::vector<std::string>{"qel_onTouchDown:"});
     touchDown();
@@ -82,12 +85,6 @@ TEST_F(StatisticsTest, CombinedUpMaskLogsTouchUpOutsideThroughTheInsideRecord) {
     tapOutside();
     tapInside();
     EXPECT_EQ(events(), (std::vector<std::string>{"event:record_sound", "event:record_sound"}));
-}
-
-TEST_F(StatisticsTest, OtherEventsAddNoLoggingAction) {
-    button.addTarget(&target, noop(), ControlEventValueChanged);
-    EXPECT_TRUE(button.actionsForTarget(&button, ControlEventValueChanged).empty());
-    EXPECT_TRUE(button.actionsForTarget(&button, ControlEventTouchUpInside).empty());
 }
 
 TEST_F(StatisticsTest, RecordsRespectDetailDisabledAndEmptyIds) {

@@ -43,7 +43,6 @@ TEST_F(TimerTest, EndsWhenInvalidatedOrDestroyedEvenFromItsCallback) {
     EXPECT_FALSE(timer);
 
     DisplayLink link([&] { ++fired; });
-    EXPECT_NEAR(link.interval(), DisplayLink::frameInterval(), 1e-9);
     link.invalidate();
     uitest::advance(1);
     EXPECT_EQ(fired, 1);

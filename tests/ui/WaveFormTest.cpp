@@ -10,21 +10,19 @@ double halfLength(const QLineF& bar) {
     return (bar.y2() - bar.y1()) / 2;
 }
 
-TEST(WaveFormView, SilenceDrawsShortDashesOnTheMidline) {
+TEST(WaveFormView, SilenceDrawsShortDashesOnTheMidlineAndFullLevelCapsTheCentreBar) {
     QELWaveFormView view;
     view.updateWithLevel(0);
-    const auto bars = view.bars({320, 284});
+    auto bars = view.bars({320, 284});
     ASSERT_GE(bars.size(), 36u);
     for (const auto& bar : bars) {
         EXPECT_DOUBLE_EQ(halfLength(bar), 0.5);
         EXPECT_DOUBLE_EQ((bar.y1() + bar.y2()) / 2, 142);
     }
-}
 
-TEST(WaveFormView, FullLevelCapsTheCentreBarAt70Points) {
-    QELWaveFormView view;
+    // Full level caps the centre bar at 70 points.
     view.updateWithLevel(1);
-    const auto bars = view.bars({320, 284});
+    bars = view.bars({320, 284});
     ASSERT_TRUE(bars.size() == 36u || bars.size() == 37u) << bars.size();
     EXPECT_DOUBLE_EQ(halfLength(bars.front()), 0.5) << "no envelope at the edge";
     double tallest = 0;
@@ -37,7 +35,7 @@ TEST(WaveFormView, FullLevelCapsTheCentreBarAt70Points) {
     EXPECT_NEAR(halfLength(bars[9]), 0.5, 1e-3);
 }
 
-TEST(WaveFormView, LevelBelowIdleAmplitudeDrawsIdle) {
+TEST(WaveFormView, LevelBelowIdleAmplitudeDrawsIdleAndThePhaseAccumulates) {
     QELWaveFormView quiet, idle;
     idle.idleAmplitude = 0.4;
     idle.updateWithLevel(0.1);
@@ -46,15 +44,13 @@ TEST(WaveFormView, LevelBelowIdleAmplitudeDrawsIdle) {
     const auto a = idle.bars({320, 284}), b = quiet.bars({320, 284});
     ASSERT_EQ(a.size(), b.size());
     for (size_t i = 0; i < a.size(); ++i) EXPECT_EQ(a[i], b[i]);
-}
 
-TEST(WaveFormView, PhaseShiftAccumulatesAndZeroWidthDrawsNothing) {
-    QELWaveFormView view;
-    view.phaseShift = 0.25f;
-    view.updateWithLevel(0.5);
-    view.updateWithLevel(0.5);
-    EXPECT_FLOAT_EQ(view.phase(), 0.5f);
-    EXPECT_TRUE(view.bars({0, 100}).empty());
+    // The phase moves by its shift at each update; no width, no bars.
+    quiet.phaseShift = 0.25f;
+    quiet.updateWithLevel(0.5);
+    quiet.updateWithLevel(0.5);
+    EXPECT_FLOAT_EQ(quiet.phase(), 0.5f);
+    EXPECT_TRUE(quiet.bars({0, 100}).empty());
 }
 
 TEST(WaveFormView, FillsABackgroundColourBeforeTheBars) {
