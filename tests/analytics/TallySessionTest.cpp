@@ -84,7 +84,7 @@ TEST_F(TallySessions, LeavingEndsTheSessionWithItsPagesAndLocationAndReturningSt
     EXPECT_TRUE(logged("WARNING app has already activate."));
 }
 
-TEST_F(TallySessions, LongSessionsReportAnHour) {
+TEST_F(TallySessions, DurationsAreWholeSecondsAndLongSessionsReportAnHour) {
     start();
     clock.advanceSeconds(7200);
     post(platform::kApplicationWillResignActiveNotification);
@@ -94,15 +94,8 @@ TEST_F(TallySessions, LongSessionsReportAnHour) {
     ASSERT_EQ(collector().terminates.size(), 2u);
     EXPECT_EQ(collector().terminates[0]->duration, 7200);
     EXPECT_EQ(collector().terminates[1]->duration, 3600);
-}
-
-TEST_F(TallySessions, EventsSentBeforeTheStartJoinTheFirstSession) {
-    Tally::event("early");
-    loop.runUntilIdle();
-    EXPECT_EQ(collector().temporary.events.size(), 1u);
-    start();
-    ASSERT_EQ(collector().events.size(), 1u);
-    EXPECT_EQ(collector().events[0]->session_id, collector().sessionID);
+    EXPECT_EQ(TallySession::reportedDuration(7200.9), 7200);
+    EXPECT_EQ(TallySession::reportedDuration(-5), 0);
 }
 
 TEST_F(TallySessions, TerminationEndsTheSessionAtOnceButOnlyOnce) {
@@ -113,29 +106,34 @@ TEST_F(TallySessions, TerminationEndsTheSessionAtOnceButOnlyOnce) {
     EXPECT_EQ(collector().terminates[0]->duration, 30);
     EXPECT_EQ(pipeline->count("saveAndCleanCache"), 1u);
     EXPECT_TRUE(runtime.session().appBeKilling);
-}
 
-TEST_F(TallySessions, TerminationAfterLeavingDoesNotCountTheSessionTwice) {
-    start();
-    clock.advanceSeconds(30);
+    // After leaving, termination does not count the session twice.
+    center.post(platform::kApplicationDidBecomeActiveNotification);
     center.post(platform::kApplicationWillResignActiveNotification);
     center.post(platform::kApplicationWillTerminateNotification);
     loop.runUntilIdle();
-    EXPECT_EQ(collector().terminates.size(), 1u);
+    EXPECT_EQ(collector().terminates.size(), 2u);
 }
 
-TEST_F(TallySessions, RecordsSentBeforeAnActivationKeepTheirSession) {
+TEST_F(TallySessions, RecordsKeepTheSessionTheyWereSentIn) {
+    // Sent before the start: the first session's.
+    Tally::event("early");
+    loop.runUntilIdle();
+    EXPECT_EQ(collector().temporary.events.size(), 1u);
     start();
     const std::string first = collector().sessionID;
+    ASSERT_EQ(collector().events.size(), 1u);
+    EXPECT_EQ(collector().events[0]->session_id, first);
+    // Sent before a reactivation: the ending session's.
     Tally::event("before");
     center.post(platform::kApplicationWillResignActiveNotification);
     center.post(platform::kApplicationDidBecomeActiveNotification);
     Tally::event("after");
     loop.runUntilIdle();
-    ASSERT_EQ(collector().events.size(), 2u);
-    EXPECT_EQ(collector().events[0]->session_id, first);
+    ASSERT_EQ(collector().events.size(), 3u);
+    EXPECT_EQ(collector().events[1]->session_id, first);
     EXPECT_EQ(collector().terminates.at(0)->session_id, first);
-    EXPECT_NE(collector().events[1]->session_id, first);
+    EXPECT_NE(collector().events[2]->session_id, first);
 }
 
 TEST_F(TallySessions, AProfileChangeTurnsTheSessionOver) {
@@ -162,12 +160,6 @@ TEST_F(TallySessions, AProfileChangeTurnsTheSessionOver) {
     Tally::profileSignOff();
     loop.runUntilIdle();
     EXPECT_EQ(collector().terminates.size(), 2u);
-}
-
-TEST(TallySessionDuration, WholeSecondsWithTheTwoHourRule) {
-    EXPECT_EQ(TallySession::reportedDuration(7200.9), 7200);
-    EXPECT_EQ(TallySession::reportedDuration(7201), 3600);
-    EXPECT_EQ(TallySession::reportedDuration(-5), 0);
 }
 
 TEST(TallySessionId, IsAnUpperCaseMd5AndDiffersEachTime) {

@@ -58,28 +58,39 @@ protected:
 
 TEST_F(AudioPlayerTest, TellsTheDelegateOnTheLoopOnceTheClockHasPassedTheSoundsEnd) {
     auto p = player("half.wav");
+    auto overlapping = player("short.wav");
     EXPECT_NEAR(p->duration(), 0.5, 1e-6);
     ASSERT_TRUE(p->prepareToPlay());
     ASSERT_TRUE(p->play());
+    ASSERT_TRUE(overlapping->play());
     EXPECT_TRUE(p->isPlaying());
 
+    // Overlapping players each end on their own time.
     clock.advance(300ms);
     loop.runUntilIdle();
     EXPECT_TRUE(p->isPlaying());
+    EXPECT_FALSE(overlapping->isPlaying());
     EXPECT_NEAR(p->currentTime(), 0.3, 0.01);
-    EXPECT_TRUE(delegate->finishes.empty());
+    EXPECT_EQ(delegate->finishes, std::vector<bool>{true});
 
     clock.advance(201ms);
     loop.runUntilIdle();
     EXPECT_FALSE(p->isPlaying());
-    EXPECT_EQ(delegate->finishes, std::vector<bool>{true});
+    EXPECT_EQ(delegate->finishes, (std::vector<bool>{true, true}));
     EXPECT_EQ(p->currentTime(), 0.0);
 
     // Played again from the start, it ends once more.
     ASSERT_TRUE(p->play());
     clock.advance(1s);
     loop.runUntilIdle();
-    EXPECT_EQ(delegate->finishes.size(), 2u);
+    EXPECT_EQ(delegate->finishes.size(), 3u);
+
+    // Stopping the engine cuts a sound short and says so.
+    ASSERT_TRUE(p->play());
+    engine.stop();
+    loop.runUntilIdle();
+    EXPECT_FALSE(p->isPlaying());
+    EXPECT_EQ(delegate->finishes, (std::vector<bool>{true, true, true, false}));
 }
 
 TEST_F(AudioPlayerTest, StopIsSilentToTheDelegateAndPlayResumesWhereItStopped) {
@@ -142,27 +153,6 @@ TEST_F(AudioPlayerTest, VolumeScalesTheOutputWhilePlaying) {
     };
     EXPECT_NEAR(peak(0, 2 * 4410), 0.5f, 0.01f);
     EXPECT_NEAR(peak(2 * 4410 + 256, 2 * 8820), 0.125f, 0.01f);
-}
-
-TEST_F(AudioPlayerTest, PlayersOverlapAndEachEndsOnItsOwnTime) {
-    auto a = player("half.wav");
-    auto b = player("short.wav");
-    a->play();
-    b->play();
-    clock.advance(150ms);
-    loop.runUntilIdle();
-    EXPECT_TRUE(a->isPlaying());
-    EXPECT_FALSE(b->isPlaying());
-    EXPECT_EQ(delegate->finishes.size(), 1u);
-}
-
-TEST_F(AudioPlayerTest, StoppingTheEngineCutsSoundsShortAndSaysSo) {
-    auto p = player("half.wav");
-    p->play();
-    engine.stop();
-    loop.runUntilIdle();
-    EXPECT_FALSE(p->isPlaying());
-    EXPECT_EQ(delegate->finishes, std::vector<bool>{false});
 }
 
 TEST_F(AudioPlayerTest, RefusesFilesThatAreNotAudio) {

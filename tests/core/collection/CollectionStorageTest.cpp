@@ -110,6 +110,8 @@ TEST(CollectionStorage, AddAnnouncesAroundTheChangeThenSavesAndAlwaysAnswersFals
 
     Storage reloaded(dir.path, clock);
     ASSERT_EQ(reloaded.soundEffects().size(), 2u);
+    EXPECT_TRUE(*reloaded.soundEffects()[0] == *clap);
+    EXPECT_TRUE(*reloaded.soundEffects()[1] == *mine);
     EXPECT_EQ(reloaded.soundEffects()[1]->time(), storage.soundEffects()[1]->time());
 }
 
@@ -223,6 +225,7 @@ TEST(CollectionStorage, LoadKeepsEveryGoodEntryInOrderAndSkipsTheRest) {
                               std::make_shared<FakeEntry>(FakeEntry::MissingTime),
                               plain,
                               std::make_shared<FakeEntry>(FakeEntry::TextName),
+                              std::make_shared<FakeEntry>(FakeEntry::TextTime),
                               std::make_shared<FakeEntry>(FakeEntry::OtherClass),
                               Value::Dictionary{{"k", 1}},
                               second};

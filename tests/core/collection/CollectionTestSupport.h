@@ -56,7 +56,7 @@ inline std::vector<std::string> namesInFile(const std::string& path) {
 
 // Archived objects a reader must not take for collection entries.
 struct FakeEntry : platform::Coding {
-    enum Kind { MissingTime, TextName, OtherClass } kind;
+    enum Kind { MissingTime, TextName, TextTime, OtherClass } kind;
     explicit FakeEntry(Kind k) : kind(k) {}
     std::vector<std::string> archiveClassHierarchy() const override {
         if (kind == OtherClass) return {"QELSomethingElse", "NSObject"};
@@ -65,7 +65,10 @@ struct FakeEntry : platform::Coding {
     void encodeWithCoder(platform::KeyedArchiver& c) const override {
         for (auto key : {"category", "path", "fileName", "subDir"}) c.encodeObject("x", key);
         c.encodeObject(kind == TextName ? platform::Value(7) : platform::Value("x"), "name");
-        if (kind != MissingTime) c.encodeObject(platform::Date{1}, "time");
+        if (kind != MissingTime) {
+            c.encodeObject(kind == TextTime ? platform::Value("now") : platform::Value(platform::Date{1}),
+                           "time");
+        }
     }
 };
 

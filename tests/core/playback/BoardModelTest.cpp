@@ -38,6 +38,12 @@ protected:
 }  // namespace
 
 TEST_F(BoardModelTest, SectionsFollowTheCategoryIndexesNotTheFileOrder) {
+    QELSoundEffectListDataProvider empty(plists());
+    EXPECT_EQ(empty.numberOfSections(), 0);
+    EXPECT_EQ(empty.titleForSection(0), std::nullopt);
+    ASSERT_TRUE(empty.soundEffectCategories());
+    EXPECT_TRUE(empty.soundEffectCategories()->empty());
+
     category("A", "三", 3, {"c1"});
     category("B", "一", 1, {"a1", "a2", "a3"});
     category("C", "二", 2, {"b1", "b2"});
@@ -53,14 +59,6 @@ TEST_F(BoardModelTest, SectionsFollowTheCategoryIndexesNotTheFileOrder) {
     EXPECT_EQ(provider.objectAtIndexPath({1, 0})->name(), "b1");
     EXPECT_EQ(provider.objectAtIndexPath({0, 2})->name(), "a3");
     EXPECT_EQ(provider.objectAtIndexPath({0, 2})->category(), "一");
-}
-
-TEST_F(BoardModelTest, AnEmptyCatalogueHasNoSections) {
-    QELSoundEffectListDataProvider provider(plists());
-    EXPECT_EQ(provider.numberOfSections(), 0);
-    EXPECT_EQ(provider.titleForSection(0), std::nullopt);
-    ASSERT_TRUE(provider.soundEffectCategories());
-    EXPECT_TRUE(provider.soundEffectCategories()->empty());
 }
 
 TEST_F(BoardModelTest, IndexPathsOutsideTheCountsStop) {

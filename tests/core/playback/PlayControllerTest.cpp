@@ -93,29 +93,8 @@ protected:
 
 }  // namespace
 
-TEST_F(PlayControllerTest, ASecondTapOnThePlayingItemStopsIt) {
+TEST_F(PlayControllerTest, ATapSwitchesToAnotherItemAndATapOnTheSameSoundStopsIt) {
     EXPECT_TRUE(board.playOrStopAtIndexPath({0, 0}));
-    ASSERT_TRUE(board.playingEffect());
-    EXPECT_EQ(board.playingEffect()->name(), "a.wav");
-    EXPECT_EQ(board.playingIndexPath(), (IndexPath{0, 0}));
-    EXPECT_TRUE(board.player()->isPlaying());
-
-    // Its owner hears of it through its callback; no other screen lost a sound.
-    posted.clear();
-    EXPECT_FALSE(board.playOrStopAtIndexPath({0, 0}));
-    EXPECT_EQ(board.stops, (Stops{{0, 0}}));
-    EXPECT_TRUE(posted.empty());
-    EXPECT_FALSE(board.playingEffect());
-    EXPECT_FALSE(board.playingIndexPath());
-    EXPECT_FALSE(board.player()->isPlaying());
-
-    // Stopped by its own controller: no end call follows later.
-    advance(2s);
-    EXPECT_EQ(board.stops.size(), 1u);
-}
-
-TEST_F(PlayControllerTest, ATapOnAnotherItemSwitchesToIt) {
-    board.playOrStopAtIndexPath({0, 0});
     auto first = board.player();
     EXPECT_TRUE(board.playOrStopAtIndexPath({0, 1}));
     EXPECT_EQ(board.stops, (Stops{{0, 0}}));
@@ -124,13 +103,21 @@ TEST_F(PlayControllerTest, ATapOnAnotherItemSwitchesToIt) {
     EXPECT_TRUE(board.player()->isPlaying());
     EXPECT_EQ(board.playingEffect()->name(), "b.wav");
     EXPECT_EQ(board.playingIndexPath(), (IndexPath{0, 1}));
-}
 
-TEST_F(PlayControllerTest, AnEqualRecordAtAnotherIndexPathCountsAsTheSameSound) {
+    // An equal record at another index path is the same sound. Its owner
+    // hears of the stop through its callback; no other screen lost a sound.
     board.playOrStopAtIndexPath({0, 0});
+    posted.clear();
     EXPECT_FALSE(board.playOrStopAtIndexPath({0, 2}));
-    EXPECT_EQ(board.stops, (Stops{{0, 0}}));
+    EXPECT_EQ(board.stops, (Stops{{0, 0}, {0, 1}, {0, 0}}));
+    EXPECT_TRUE(posted.empty());
     EXPECT_FALSE(board.playingEffect());
+    EXPECT_FALSE(board.playingIndexPath());
+    EXPECT_FALSE(board.player()->isPlaying());
+
+    // Stopped by its own controller: no end call follows later.
+    advance(2s);
+    EXPECT_EQ(board.stops.size(), 3u);
 }
 
 TEST_F(PlayControllerTest, ASoundThatRunsToItsEndReportsItsIndexPathOnce) {
@@ -215,30 +202,21 @@ TEST_F(PlayControllerTest, PlayWhileItsOwnPlayerPlaysChangesNothing) {
     EXPECT_TRUE(posted.empty());
 }
 
-TEST_F(PlayControllerTest, AnUnplayableFileIsReportedAndPlaysNothing) {
+TEST_F(PlayControllerTest, AnUnplayableFileIsReportedAndRestartsNoOlderPlayer) {
     std::vector<std::string> logged;
     auto previous = platform::setDebugErrorSink(
         [&](const platform::DebugErrorEntry& e) { logged.push_back(e.message); });
     platform::AudioError error;
     EXPECT_FALSE(board.playOrStopAtIndexPath({0, 3}, &error));
-    platform::setDebugErrorSink(previous);
-
     EXPECT_NE(error.message.find("broken.wav"), std::string::npos);
-    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged.size(), 1u);
     EXPECT_FALSE(board.player());
-    EXPECT_FALSE(board.playingEffect());
-    EXPECT_FALSE(board.playingIndexPath());
-}
 
-TEST_F(PlayControllerTest, AnUnplayableFileDoesNotRestartAnOlderPlayer) {
     board.playOrStopAtIndexPath({0, 1});
     auto older = board.player();
     advance(1s);  // b.wav has ended
-    auto previous = platform::setDebugErrorSink([](const platform::DebugErrorEntry&) {});
-    platform::AudioError error;
     EXPECT_FALSE(board.playOrStopAtIndexPath({0, 3}, &error));
     platform::setDebugErrorSink(previous);
-    EXPECT_FALSE(error.message.empty());
     EXPECT_FALSE(older->isPlaying());
     EXPECT_FALSE(board.playingEffect());
     EXPECT_FALSE(board.playingIndexPath());
