@@ -147,7 +147,9 @@ TEST(CliRecord, ASignalEndsTheRecordingKeepingTheTake) {
     const std::string env = microphone(dir, 1, "/dev/null");
     for (const char* signal : {"INT", "TERM"}) {
         const std::string take = dir.file(std::string("take-") + signal + ".wav");
-        const std::string err = dir.file("meter");
+        // A meter file per run: the shell may look before the next run's
+        // redirection empties a shared one, and find the last run's figure.
+        const std::string err = dir.file(std::string("meter-") + signal);
         // The meter's first figure says the recording runs; the signal comes
         // long before the input (unpaced, then silent) makes up an hour.
         const std::string script =
