@@ -155,6 +155,18 @@ void QELAppDelegate::saveWindowGeometry() {
 }
 
 void QELAppDelegate::restoreWindowGeometry() {
+    restoreStoredWindowGeometry();
+    // The phone-sized default (or a size kept from a larger screen) can be
+    // taller than the screen at a scale factor of 2, which would put the
+    // tab bar out of reach below its bottom edge.
+    if (const QScreen* screen = window_->screen()) {
+        window_->resize(window_->size()
+                            .boundedTo(screen->availableGeometry().size())
+                            .expandedTo(window_->minimumSize()));
+    }
+}
+
+void QELAppDelegate::restoreStoredWindowGeometry() {
     const auto stored = defaults_.stringForKey(kWindowGeometryKey);
     if (!stored) return;
     const QStringList parts = QString::fromStdString(*stored).split(QLatin1Char(','));

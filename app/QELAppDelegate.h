@@ -48,6 +48,7 @@ public:
 
 private:
     void restoreWindowGeometry();
+    void restoreStoredWindowGeometry();
     void installShortcuts();
 
     platform::UserDefaults& defaults_;

@@ -193,6 +193,11 @@ TEST_F(AppDelegateTest, TheWindowKeepsAMinimumSizeAndItsPlaceBetweenStarts) {
     window = restart();
     EXPECT_EQ(window->size(), QSize(320, 480)) << "never below the minimum";
     EXPECT_NE(window->pos(), QPoint(-5000, -5000)) << "not on a screen that is not there";
+
+    own.setObject(Value(std::string("0,0,360,5000")), QELAppDelegate::kWindowGeometryKey);
+    window = restart();
+    EXPECT_LE(window->height(), window->screen()->availableGeometry().height())
+        << "never taller than the screen";
 }
 
 // An alert shown on the maker stays on the maker while another tab is up,
