@@ -94,7 +94,6 @@ TEST(CliCollection, AnEntryWhoseSoundIsGoneIsListedAsSuchAndTheRestPlays) {
     ASSERT_EQ(cli("collection --json").rc, 0);
     EXPECT_EQ(cli.json()[0]["available"], false);
     EXPECT_EQ(cli("collection add '" + category + "' '" + gone + "'").rc, 1) << "still a duplicate";
-    EXPECT_EQ(cli("catalogue").rc, 0);
 
     const std::string null = "QUELLIO_AUDIO_BACKEND=null";
     EXPECT_EQ(cli("play '" + category + "' '" + kept + "'", null).rc, 0);
@@ -146,8 +145,6 @@ TEST(CliCollection, ImportsSoundFilesAndRefusesBadOnesLeavingTheCollectionAsItWa
     const std::string file = cli.home.file("Library/UserCollections/Customcollection.info");
     const auto before = bytes(file);
     EXPECT_EQ(cli("collection import '" + tone + "'", noBus).rc, 1) << "the name is taken";
-    EXPECT_EQ(cli("collection import '" + cli.home.path() + "'", noBus).rc, 1);
-    EXPECT_EQ(cli("collection import '" + tone + "' --title 'a/b'", noBus).rc, 1);
     EXPECT_EQ(cli("collection import '" + tone + "' --target -3", noBus).rc, 2);
     EXPECT_EQ(bytes(file), before);
 
