@@ -169,26 +169,6 @@ TEST(KeyedArchive, ObjectsAndValuesRoundTripInTheStandardLayoutWithSharingKept) 
     }
 }
 
-TEST(KeyedArchiver, AKeyEncodedAgainKeepsOnlyItsLastValue) {
-    struct Twice : platform::Coding {
-        std::vector<std::string> archiveClassHierarchy() const override { return {"TestRecord"}; }
-        void encodeWithCoder(KeyedArchiver& c) const override {
-            c.encodeObject("first", "title");
-            c.encodeBool(false, "$favourite");
-            c.encodeObject("second", "title");
-            c.encodeBool(true, "$favourite");
-        }
-    };
-    // The reader takes the first of equal keys: a second entry would show.
-    auto back =
-        KeyedUnarchiver::unarchiveObjectWithData(archiveOf(std::make_shared<Twice>()), kClasses);
-    ASSERT_TRUE(back);
-    auto r = back->asObject<TestRecord>();
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->title, "second");
-    EXPECT_TRUE(r->favourite);
-}
-
 TEST(KeyedArchive, ArchivingRefusesWhatCannotBeReadBack) {
     struct Plain : platform::Object {};
     struct Loop : platform::Coding {
