@@ -51,8 +51,8 @@ struct FfmpegLoudness {
 inline FfmpegLoudness ffmpegLoudness(const std::string& path, const std::string& input = "",
                                      bool pad = false) {
     std::string out;
-    EXPECT_EQ(testsupport::run("ffmpeg -hide_banner -nostats " + input + " -i '" + path +
-                                   "' -af " + (pad ? "apad=pad_dur=0.5," : "") +
+    EXPECT_EQ(testsupport::run("ffmpeg -hide_banner -nostats " + input + " -i '" + path + "' -af " +
+                                   (pad ? "apad=pad_dur=0.5," : "") +
                                    "ebur128=peak=true:framelog=info -f null - 2>&1",
                                &out),
               0)

@@ -148,8 +148,8 @@ TEST(KeyedArchive, ObjectsAndValuesRoundTripInTheStandardLayoutWithSharingKept) 
     EXPECT_EQ(list.find("NS.objects")->asArray()->at(3), Value(Uid{0}));
 
     // Read back as written and in XML, where a UID is a {"CF$UID": n} dictionary.
-    for (const auto& bytes : {data, *platform::PropertyList::serialize(
-                                        *plist, platform::PropertyList::Format::Xml)}) {
+    for (const auto& bytes :
+         {data, *platform::PropertyList::serialize(*plist, platform::PropertyList::Format::Xml)}) {
         std::string error;
         auto back = KeyedUnarchiver::unarchiveObjectWithData(bytes, kClasses, &error);
         ASSERT_TRUE(back && back->isArray()) << error;
@@ -292,7 +292,8 @@ TEST(KeyedUnarchiver, ReadsTheFormsOtherArchiversWrite) {
         classEntry("NSDate"),
     });
     std::string error;
-    EXPECT_EQ(KeyedUnarchiver::unarchiveObjectWithData(data, kClasses, &error),
-              Value(Value::Array{"录音一", Value::Dictionary{{"录音一", Date{915148800}}}, "录音一"}))
+    EXPECT_EQ(
+        KeyedUnarchiver::unarchiveObjectWithData(data, kClasses, &error),
+        Value(Value::Array{"录音一", Value::Dictionary{{"录音一", Date{915148800}}}, "录音一"}))
         << error;
 }

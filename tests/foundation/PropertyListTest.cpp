@@ -244,14 +244,14 @@ open(sys.argv[3], "wb").write(plistlib.dumps(v, fmt=plistlib.FMT_BINARY))
               0);
     std::string error;
     EXPECT_EQ(PL::readFile(dir.file("copy.bplist"), &error), ours) << error;
-    EXPECT_EQ(PL::readFile(dir.file("py.bplist"), &error),
-              Value(Value::Dictionary{
-                  {"dates", Value::Array{Date{705049689.123456}, Date{-3187296000.0},
-                                         Date{6279811200.5}}},
-                  {"big", 18446744073709551615.0},
-                  {"neg", -5},
-                  {"text", "欢呼 ✓"},
-                  {"uid", Uid{7}}}))
+    EXPECT_EQ(
+        PL::readFile(dir.file("py.bplist"), &error),
+        Value(Value::Dictionary{{"dates", Value::Array{Date{705049689.123456}, Date{-3187296000.0},
+                                                       Date{6279811200.5}}},
+                                {"big", 18446744073709551615.0},
+                                {"neg", -5},
+                                {"text", "欢呼 ✓"},
+                                {"uid", Uid{7}}}))
         << error;
 }
 
@@ -272,8 +272,8 @@ TEST(PropertyListBuilder, BuildsNestedContainersInPlaceAndTheLastValueOfAKeyCoun
         EXPECT_EQ(PL::parse(*bytes),
                   Value(Value::Dictionary{
                       {"replaced", "the last value counts"},
-                      {"list", Value::Array{"掌声 ✓", Value::Array{Value::Dictionary{
-                                                           {"uid", Uid{300}}}}}},
+                      {"list",
+                       Value::Array{"掌声 ✓", Value::Array{Value::Dictionary{{"uid", Uid{300}}}}}},
                       {"empty", Value::Dictionary{}}}));
     }
 }

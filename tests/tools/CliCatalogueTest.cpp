@@ -38,7 +38,8 @@ TEST(CliCatalogue, HelpAndVersionGoToStdoutAndUsageErrorsToStderrWithStatusTwo) 
     }
     ASSERT_EQ(run("--version 2>/dev/null"), 0);
     EXPECT_EQ(out, "quellio-cli (Quellio) " QUELLIO_VERSION "\n");
-    for (const std::string wrong : {"nonsense", "", "route", "play onlyone"}) {
+    for (const std::string wrong :
+         {"nonsense", "", "route", "play onlyone", "collection frobnicate"}) {
         EXPECT_EQ(run(wrong + " 2>/dev/null"), 2) << wrong;
         EXPECT_TRUE(out.empty()) << wrong;
         EXPECT_EQ(run(wrong + " 2>&1 >/dev/null"), 2) << wrong;
