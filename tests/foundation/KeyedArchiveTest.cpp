@@ -198,17 +198,17 @@ TEST(KeyedArchive, ArchivingRefusesWhatCannotBeReadBack) {
 }
 
 TEST(KeyedUnarchiver, UnknownOrRejectedObjectsDecodeAsNull) {
-    struct Other : platform::Coding {
-        std::vector<std::string> archiveClassHierarchy() const override { return {"Other"}; }
-        void encodeWithCoder(KeyedArchiver& c) const override { c.encodeObject("x", "title"); }
+    // Archived under `name`, with a title TestRecord refuses.
+    struct Odd : platform::Coding {
+        std::string name;
+        explicit Odd(std::string n) : name(std::move(n)) {}
+        std::vector<std::string> archiveClassHierarchy() const override { return {name}; }
+        void encodeWithCoder(KeyedArchiver& c) const override { c.encodeInt64(1, "title"); }
     };
-    auto data = archiveOf(Value::Array{record("kept"), std::make_shared<Other>(), record("")});
-    // This factory also refuses an empty title.
     auto back = KeyedUnarchiver::unarchiveObjectWithData(
-        data, {{"TestRecord", [](KeyedUnarchiver& c) -> platform::ObjectRef {
-                    return c.decodeObjectForKey("title") == Value("") ? nullptr
-                                                                      : TestRecord::decode(c);
-                }}});
+        archiveOf(Value::Array{record("kept"), std::make_shared<Odd>("Other"),
+                               std::make_shared<Odd>("TestRecord")}),
+        kClasses);
     ASSERT_TRUE(back && back->isArray());
     const Value::Array& items = *back->asArray();
     ASSERT_EQ(items.size(), 3u);
@@ -216,7 +216,8 @@ TEST(KeyedUnarchiver, UnknownOrRejectedObjectsDecodeAsNull) {
     EXPECT_TRUE(items[1].isNull());
     EXPECT_TRUE(items[2].isNull());
 
-    auto lone = KeyedUnarchiver::unarchiveObjectWithData(archiveOf(std::make_shared<Other>()), {});
+    auto lone =
+        KeyedUnarchiver::unarchiveObjectWithData(archiveOf(std::make_shared<Odd>("Other")), {});
     ASSERT_TRUE(lone) << "an unknown root class is not damage";
     EXPECT_TRUE(lone->isNull());
 }
