@@ -91,8 +91,6 @@ TEST_F(AlsaFileDevice, ChoosesADeviceByNameAndRefusesAnUnknownOne) {
     auto chosen = platform::matchOutputDevice(devices, "quellio_virtual", &error);
     ASSERT_TRUE(chosen) << error.message;
     EXPECT_EQ(chosen->qualifiedName(), "ALSA/quellio_virtual");
-    ASSERT_TRUE(platform::matchOutputDevice(devices, "ALSA/default"));
-    EXPECT_EQ(platform::matchOutputDevice(devices, "alsa/quellio")->name, "quellio_virtual");
 
     platform::RunLoop loop;
     platform::AudioEngine engine(loop);
@@ -133,6 +131,7 @@ TEST(AudioDeviceMatching, PrefersExactNamesThenTheDefaultHostApiAndReportsAmbigu
     EXPECT_EQ(platform::matchOutputDevice(devices, "JACK Audio Connection Kit/system")->index, 0);
     EXPECT_EQ(platform::matchOutputDevice(devices, "JACK Audio Connection Kit")->index, 0);
     EXPECT_EQ(platform::matchOutputDevice(devices, "hw:1,1")->index, 4);
+    EXPECT_EQ(platform::matchOutputDevice(devices, "alsa/loopback: pcm (hw:1,1")->index, 4);
     EXPECT_FALSE(platform::matchOutputDevice(devices, "loopback", &error));
     EXPECT_NE(error.message.find("ALSA/Loopback: PCM (hw:1,0)"), std::string::npos);
     EXPECT_FALSE(platform::matchOutputDevice(devices, "USB Mic", &error));  // input only

@@ -38,21 +38,32 @@ inline std::vector<float> soxSamples(const std::string& path) {
     return samples;
 }
 
-// Integrated loudness (LUFS) and true peak (dBTP) of the file at `path` as
-// ffmpeg's ebur128 filter, a meter we did not write, reads them.
+// Integrated loudness (LUFS), true peak (dBTP) and loudest momentary value
+// (LUFS) of the file at `path` as ffmpeg's ebur128 filter, a meter we did
+// not write, reads them. `input` describes a raw file (e.g. "-f f32le -ar
+// 48000 -ac 2"); `pad` adds half a second of silence so that a sound shorter
+// than the momentary window gets a momentary value at all.
 struct FfmpegLoudness {
-    double integrated = NAN;
+    double integrated = NAN;  // -70 when too short
     double truePeak = NAN;
+    double maxMomentary = -INFINITY;
 };
-inline FfmpegLoudness ffmpegLoudness(const std::string& path) {
+inline FfmpegLoudness ffmpegLoudness(const std::string& path, const std::string& input = "",
+                                     bool pad = false) {
     std::string out;
-    EXPECT_EQ(testsupport::run("ffmpeg -hide_banner -nostats -i '" + path +
-                                   "' -af ebur128=peak=true -f null - 2>&1",
+    EXPECT_EQ(testsupport::run("ffmpeg -hide_banner -nostats " + input + " -i '" + path + "' -af " +
+                                   (pad ? "apad=pad_dur=0.5," : "") +
+                                   "ebur128=peak=true:framelog=info -f null - 2>&1",
                                &out),
               0)
         << out;
     FfmpegLoudness l;
-    const std::string tail = out.substr(std::min(out.find("Summary:"), out.size()));
+    const size_t summary = std::min(out.find("Summary:"), out.size());
+    const std::string frames = out.substr(0, summary), tail = out.substr(summary);
+    const std::regex momentary(R"(M:\s*(-?[0-9.]+))");
+    for (auto it = std::sregex_iterator(frames.begin(), frames.end(), momentary);
+         it != std::sregex_iterator(); ++it)
+        l.maxMomentary = std::max(l.maxMomentary, std::stod((*it)[1]));
     std::smatch m;
     if (std::regex_search(tail, m, std::regex(R"(I:\s*(-?[0-9.]+) LUFS)")))
         l.integrated = std::stod(m[1]);

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
-#include <regex>
 
 #include "audio/AudioTestFiles.h"
 
@@ -16,42 +15,19 @@ namespace {
 
 using platform::PcmBuffer;
 
-struct Reference {
-    double integrated = NAN;    // LUFS, -70 when too short
-    double maxMomentary = NAN;  // LUFS
-    double truePeak = NAN;      // dBTP
-};
+using Reference = audiotest::FfmpegLoudness;
 
-// ffmpeg's reading of `pcm`. `pad` adds half a second of silence so that a
-// sound shorter than the momentary window gets a momentary value at all.
+// ffmpeg's reading of `pcm`; `pad` as for ffmpegLoudness.
 Reference ffmpegMeter(const PcmBuffer& pcm, bool pad = false) {
     testsupport::TempDir dir;
     const std::string raw = dir.file("pcm.f32");
     std::ofstream(raw, std::ios::binary)
         .write(reinterpret_cast<const char*>(pcm.samples.data()),
                static_cast<std::streamsize>(pcm.samples.size() * sizeof(float)));
-    const std::string cmd = "ffmpeg -hide_banner -nostats -f f32le -ar " +
-                            std::to_string(std::lround(pcm.sampleRate)) + " -ac " +
-                            std::to_string(pcm.channels) + " -i '" + raw + "' -af " +
-                            (pad ? "apad=pad_dur=0.5," : "") +
-                            "ebur128=peak=true:framelog=info -f null - 2>&1";
-    std::string out;
-    EXPECT_EQ(testsupport::run(cmd, &out), 0) << out;
-    Reference ref;
-    const size_t summary = out.find("Summary:");
-    EXPECT_NE(summary, std::string::npos) << out;
-    std::smatch m;
-    const std::string frames = out.substr(0, summary), tail = out.substr(summary);
-    const std::regex momentary(R"(M:\s*(-?[0-9.]+))");
-    ref.maxMomentary = -INFINITY;
-    for (auto it = std::sregex_iterator(frames.begin(), frames.end(), momentary);
-         it != std::sregex_iterator(); ++it)
-        ref.maxMomentary = std::max(ref.maxMomentary, std::stod((*it)[1]));
-    if (std::regex_search(tail, m, std::regex(R"(I:\s*(-?[0-9.]+) LUFS)")))
-        ref.integrated = std::stod(m[1]);
-    if (std::regex_search(tail, m, std::regex(R"(Peak:\s*(-?[0-9.]+|-inf))")))
-        ref.truePeak = m[1] == "-inf" ? -INFINITY : std::stod(m[1]);
-    return ref;
+    return audiotest::ffmpegLoudness(raw,
+                                     "-f f32le -ar " + std::to_string(std::lround(pcm.sampleRate)) +
+                                         " -ac " + std::to_string(pcm.channels),
+                                     pad);
 }
 
 // A stereo 48-kHz sound sox makes from `input` (silence by default) and

@@ -91,26 +91,10 @@ public:
                 break;
             }
             // Wakes for output, or after a while to look for the end again.
-            pollfd p{out_, POLLIN, 0};
-            const int wait = static_cast<int>(std::min<long>(left.count(), 50));
-            if (::poll(&p, out_ >= 0 ? 1 : 0, wait) > 0) {
-                char chunk[4096];
-                const ssize_t n = ::read(out_, chunk, sizeof chunk);
-                if (n > 0) {
-                    buffer_.append(chunk, static_cast<size_t>(n));
-                } else {
-                    ::close(out_);
-                    out_ = -1;
-                }
-            }
+            readOutput(static_cast<int>(std::min<long>(left.count(), 50)));
         }
         // What is left in the pipe once the process has gone.
-        for (char chunk[4096]; out_ >= 0;) {
-            pollfd p{out_, POLLIN, 0};
-            if (::poll(&p, 1, 0) <= 0) break;
-            const ssize_t n = ::read(out_, chunk, sizeof chunk);
-            if (n <= 0) break;
-            buffer_.append(chunk, static_cast<size_t>(n));
+        while (out_ >= 0 && readOutput(0)) {
         }
         if (output) *output = std::exchange(buffer_, {});
         return status;
@@ -129,17 +113,28 @@ public:
             }
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0 || out_ < 0) return {};
-            pollfd p{out_, POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) return {};
-            char chunk[4096];
-            const ssize_t n = ::read(out_, chunk, sizeof chunk);
-            if (n <= 0) return {};
-            buffer_.append(chunk, static_cast<size_t>(n));
+            if (left.count() <= 0 || out_ < 0 || !readOutput(static_cast<int>(left.count())))
+                return {};
         }
     }
 
 private:
+    // Adds what the process printed, waiting at most `ms` (just waiting once
+    // its output has ended); false when nothing came.
+    bool readOutput(int ms) {
+        pollfd p{out_, POLLIN, 0};
+        if (::poll(&p, out_ >= 0 ? 1 : 0, ms) <= 0) return false;
+        char chunk[4096];
+        const ssize_t n = ::read(out_, chunk, sizeof chunk);
+        if (n <= 0) {
+            ::close(out_);
+            out_ = -1;
+            return false;
+        }
+        buffer_.append(chunk, static_cast<size_t>(n));
+        return true;
+    }
+
     pid_t pid_ = -1;
     int out_ = -1;
     int status_ = 0;
