@@ -907,16 +907,26 @@ int record(Args args) {
         platform::RunLoop::main().postAfter(std::chrono::milliseconds(50), meter);
     };
     meter();
-    // The input, not the clock, says when SECONDS of sound are in; the
-    // deadline only catches an input that stops delivering.
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::milliseconds(std::llround(seconds * 1000)) +
-                          std::chrono::seconds(5);
-    const bool complete = runWithTimers(
-        [&] {
-            return recorder->framesWritten() >= frames || platform::TerminationSignals::received();
-        },
-        deadline);
+    // The input, not the clock, says when SECONDS of sound are in. The
+    // deadline only catches an input that stops delivering: while samples
+    // still come (written or lost to a writer that falls behind on a busy
+    // machine) it moves on.
+    const auto stall = std::chrono::seconds(5);
+    auto delivered = [&] { return recorder->framesWritten() + recorder->droppedSamples(); };
+    auto deadline = std::chrono::steady_clock::now() +
+                    std::chrono::milliseconds(std::llround(seconds * 1000)) + stall;
+    bool complete = false;
+    for (uint64_t seen = delivered();;) {
+        complete = runWithTimers(
+            [&] {
+                return recorder->framesWritten() >= frames ||
+                       platform::TerminationSignals::received();
+            },
+            deadline);
+        if (complete || delivered() == seen) break;
+        seen = delivered();
+        deadline = std::chrono::steady_clock::now() + stall;
+    }
     const bool interrupted = platform::TerminationSignals::take() != 0;
     *metering = false;
     recorder->updateMeters();
@@ -924,18 +934,19 @@ int record(Args args) {
     std::fputc('\n', stderr);
     recorder->stop();
     engine.stop();
-    if (interrupted) frames = std::min(frames, recorder->framesWritten());
+    // Cut short by a signal or by an input that stopped, the take keeps
+    // what came in.
+    frames = std::min(frames, recorder->framesWritten());
     std::error_code ec;
-    if (!complete && !interrupted) {
-        std::fprintf(stderr, "quellio-cli: the input delivered only %.2f s of %.2f s\n",
-                     static_cast<double>(recorder->framesWritten()) / engine.sampleRate(), seconds);
-        std::filesystem::remove(take, ec);
-        return 1;
-    }
     const uint64_t lost = recorder->droppedSamples();
     const bool copied = copyFrames(take.string(), out.string(), frames);
     std::filesystem::remove(take, ec);
     if (!copied) return 1;
+    if (!complete && !interrupted) {
+        std::fprintf(stderr, "quellio-cli: the input delivered only %.2f s of %.2f s\n",
+                     static_cast<double>(frames) / engine.sampleRate(), seconds);
+        return 1;
+    }
     // The take is kept (it is a valid file) but has gaps: not a success.
     if (lost > 0) {
         std::fprintf(stderr,
