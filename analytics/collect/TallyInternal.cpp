@@ -207,8 +207,7 @@ bool TallyInternal::periodAllowsRecord() {
     const int64_t count = static_cast<int64_t>(events.size() + ekv.size() +
                                                temporary.events.size() + temporary.ekv.size()) +
                           config.integerWithKey("tlPeriodEvtCount").value_or(0);
-    const int limit =
-        host_.app().isGameScenario() ? kMaxGameEventsPerPeriod : kMaxEventsPerPeriod;
+    const int limit = host_.app().isGameScenario() ? kMaxGameEventsPerPeriod : kMaxEventsPerPeriod;
     if (count >= limit) {
         TLLog("WARNING event max count %d per 8 hours.", limit);
         return false;
