@@ -908,24 +908,29 @@ int record(Args args) {
     };
     meter();
     // The input, not the clock, says when SECONDS of sound are in. The
-    // deadline only catches an input that stops delivering: while samples
-    // still come (written or lost to a writer that falls behind on a busy
-    // machine) it moves on.
+    // deadline only catches samples that stop reaching the file (an input
+    // gone quiet, a disk that takes no more): while they still arrive,
+    // however slowly on a busy machine, it moves on.
     const auto stall = std::chrono::seconds(5);
-    auto delivered = [&] { return recorder->framesWritten() + recorder->droppedSamples(); };
-    auto deadline = std::chrono::steady_clock::now() +
-                    std::chrono::milliseconds(std::llround(seconds * 1000)) + stall;
+    const auto start = std::chrono::steady_clock::now();
+    const auto patience = std::chrono::milliseconds(std::llround(seconds * 1000)) + stall;
+    auto lastProgress = start;
+    uint64_t seen = 0;
     bool complete = false;
-    for (uint64_t seen = delivered();;) {
+    for (;;) {
         complete = runWithTimers(
             [&] {
                 return recorder->framesWritten() >= frames ||
                        platform::TerminationSignals::received();
             },
-            deadline);
-        if (complete || delivered() == seen) break;
-        seen = delivered();
-        deadline = std::chrono::steady_clock::now() + stall;
+            std::chrono::steady_clock::now() + std::chrono::seconds(1));
+        if (complete) break;
+        const auto now = std::chrono::steady_clock::now();
+        if (recorder->framesWritten() != seen) {
+            seen = recorder->framesWritten();
+            lastProgress = now;
+        }
+        if (now - start >= patience && now - lastProgress >= stall) break;
     }
     const bool interrupted = platform::TerminationSignals::take() != 0;
     *metering = false;
