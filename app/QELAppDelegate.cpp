@@ -16,7 +16,7 @@
 #include "core/settings/QELAudioRouting.h"
 #include "foundation/TerminationSignals.h"
 #include "ui/board/QELSoundEffectListViewController.h"
-#include "ui/hotkeys/QELGlobalHotkeys.h"
+#include "ui/hotkeys/QELHotkeyBackends.h"
 #include "ui/mine/QELImportController.h"
 #include "ui/mine/QELMySoundEffectsViewController.h"
 #include "ui/platform/MainLoop.h"
@@ -113,7 +113,7 @@ bool QELAppDelegate::didFinishLaunching(QApplication& application) {
         return mine.tapItemAtIndexPath(indexPath, error);
     });
     busService_ = std::make_unique<QELDBusService>(*remoteCommands_, [this] { raiseWindow(); });
-    globalHotkeys_ = QELGlobalHotkeys::create([this](const QELHotkey& hotkey) {
+    globalHotkeys_ = createGlobalHotkeys([this](const QELHotkey& hotkey) {
         QELHotkeys::fire(hotkey, *remoteCommands_);
     });
     busService_->setGlobalHotkeys(globalHotkeys_.get());

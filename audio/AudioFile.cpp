@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "audio/Resampler.h"
+
 namespace platform {
 
 namespace {
@@ -62,7 +64,7 @@ PcmBufferRef decodeAudioFile(const std::string& path, double sampleRate,
     constexpr sf_count_t kChunk = 8192;
     std::vector<float> chunk(static_cast<size_t>(kChunk * info.channels));
     sf_count_t total = 0;
-    // Resampling weighs about as much as decoding: each is half the work.
+    // Progress counts decoding and resampling as half the work each.
     const bool resample = info.samplerate != static_cast<int>(sampleRate);
     const double decodeShare = resample ? 0.5 : 1.0;
     for (;;) {
@@ -100,8 +102,23 @@ PcmBufferRef decodeAudioFile(const std::string& path, double sampleRate,
 
     // Resampled in blocks so that a long file reports progress and can be
     // stopped between them.
-    const double ratio = sampleRate / info.samplerate;
     const auto inFrames = static_cast<long>(decoded.size() / static_cast<size_t>(outChannels));
+    const bool wholeRate = sampleRate == std::floor(sampleRate) && sampleRate <= 1e6;
+    if (auto table = wholeRate ? Resampler::create(info.samplerate, static_cast<int>(sampleRate))
+                               : nullptr) {
+        const size_t outFrames = table->outputFrames(static_cast<size_t>(inFrames));
+        pcm->samples.resize(outFrames * static_cast<size_t>(outChannels));
+        constexpr size_t kBlock = 1 << 16;
+        for (size_t from = 0; from < outFrames; from += kBlock) {
+            table->process(decoded.data(), static_cast<size_t>(inFrames), outChannels,
+                           pcm->samples.data(), from, std::min(outFrames, from + kBlock));
+            if (stopped(0.5 + 0.5 * static_cast<double>(std::min(outFrames, from + kBlock)) /
+                                  static_cast<double>(outFrames)))
+                return nullptr;
+        }
+        return pcm;
+    }
+    const double ratio = sampleRate / info.samplerate;
     const auto outFrames = static_cast<long>(std::ceil(static_cast<double>(inFrames) * ratio)) + 1;
     pcm->samples.resize(static_cast<size_t>(outFrames * outChannels));
     int rc = 0;

@@ -1,12 +1,14 @@
 // Import of a 60-s stereo 48-kHz file (pink noise with a second of silence at
 // each end, as FLAC): decode, mix to mono, resample to 44.1 kHz, trim,
 // normalise, encode and write. Prints the best of five runs and the
-// multiple of real time (target: at least 150x).
+// multiple of real time (target: at least 150x), by the wall clock and by
+// processor time.
 #include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -34,9 +36,10 @@ int main() {
     bare.normalise = false;
     for (const auto& [what, options] :
          {std::pair{"import", QELImportOptions()}, std::pair{"decode and resample only", bare}}) {
-        double best = 1e9;
+        double best = 1e9, bestCpu = 1e9;
         for (int run = 0; run < 5; ++run) {
             const auto start = std::chrono::steady_clock::now();
+            const std::clock_t cpuStart = std::clock();
             QELImportResult result;
             auto bytes = QELSoundEffectImporter::prepare(source, options, nullptr, result);
             std::string error;
@@ -47,9 +50,15 @@ int main() {
             best = std::min(
                 best,
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+            bestCpu =
+                std::min(bestCpu, static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC);
         }
-        std::printf("%s of a 60-s stereo 48-kHz FLAC file: %.1f ms, %.0fx real time\n", what,
-                    best * 1000, kSeconds / best);
+        // The processor time too: on a busy machine the wall clock counts
+        // the other programs' turns.
+        std::printf(
+            "%s of a 60-s stereo 48-kHz FLAC file: %.1f ms, %.0fx real time "
+            "(processor time %.1f ms, %.0fx)\n",
+            what, best * 1000, kSeconds / best, bestCpu * 1000, kSeconds / bestCpu);
     }
     fs::remove_all(dir);
     return 0;

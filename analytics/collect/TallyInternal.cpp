@@ -3,7 +3,10 @@
 #include <cmath>
 #include <random>
 
-#include "analytics/collect/TallyRuntime.h"
+#include "analytics/collect/TallyApp.h"
+#include "analytics/collect/TallyConfig.h"
+#include "analytics/collect/TallyLocation.h"
+#include "analytics/collect/TallyPipeline.h"
 #include "analytics/device/TLANUtil.h"
 #include "analytics/support/TallyLog.h"
 
@@ -41,8 +44,8 @@ int64_t durationMs(double from, double to) {
 
 }  // namespace
 
-TallyInternal::TallyInternal(TallyRuntime& runtime) : runtime_(runtime) {
-    sessionID = makeSessionID(runtime.now(), {});
+TallyInternal::TallyInternal(TallyCollectorHost& host) : host_(host) {
+    sessionID = makeSessionID(host.now(), {});
 }
 
 std::string TallyInternal::makeSessionID(double unixSeconds, const std::string& appKey) {
@@ -77,7 +80,7 @@ void TallyInternal::workEvent(const TLDispatchEvent& event) {
             break;
         case kTLDispatchKeyPath:
             if (auto* dict = object.asDictionary()) {
-                runtime_.pipeline()->aggregate(*dict, static_cast<int64_t>(runtime_.now() * 1000));
+                host_.pipeline()->aggregate(*dict, static_cast<int64_t>(host_.now() * 1000));
             }
             break;
         case kTLDispatchEventBegin:
@@ -113,13 +116,13 @@ void TallyInternal::workEvent(const TLDispatchEvent& event) {
         case kTLDispatchPageDuration:
             if (object.isArray()) {
                 pageItems.push_back(object);
-                runtime_.pipeline()->journalPage(object);
+                host_.pipeline()->journalPage(object);
                 TLLog("pageDuration:%s", object.description().c_str());
             }
             break;
         case kTLDispatchPageBegin:
             if (auto* name = object.asString()) {
-                const double now = runtime_.now();
+                const double now = host_.now();
                 pageItemsHash[*name] = now;
                 TLLog("pageBegin=%s, beginTime:%s %s", name->c_str(),
                       TLANUtil::dateString(now).c_str(), TLANUtil::timeMillisString(now).c_str());
@@ -140,22 +143,22 @@ void TallyInternal::workEvent(const TLDispatchEvent& event) {
 }
 
 void TallyInternal::sessionBegin(bool newSessionId) {
-    TallyApp& app = runtime_.app();
+    TallyApp& app = host_.app();
     app.endBackgroundTask();
-    if (newSessionId) sessionID = makeSessionID(runtime_.now(), app.appid());
+    if (newSessionId) sessionID = makeSessionID(host_.now(), app.appid());
     inSession_ = true;
     append(events, temporary.events);
     append(errors, temporary.errors);
     append(ekv, temporary.ekv);
-    auto pipeline = runtime_.pipeline();
+    auto pipeline = host_.pipeline();
     pipeline->loadCache(*this);
-    pipeline->journalSessionBegan(sessionID, runtime_.session().lastLaunchTime);
-    const auto storedVersion = runtime_.config().stringWithKey("TLAppVersion");
+    pipeline->journalSessionBegan(sessionID, host_.sessionBegan());
+    const auto storedVersion = host_.config().stringWithKey("TLAppVersion");
     if (storedVersion && *storedVersion != app.appVersion() && hasPendingData()) {
         // Data of the previous version goes out under that version.
         pipeline->makeEnvelope(*this);
     }
-    if (!runtime_.session().appInBackGround) pipeline->preparePerformJob(*this, 0);
+    if (!host_.inBackground()) pipeline->preparePerformJob(*this, 0);
     TLLog("session begin:%s", sessionID.c_str());
 }
 
@@ -164,7 +167,7 @@ void TallyInternal::sessionEnd(int64_t duration) {
     inSession_ = false;
     TLLog("session end:%s", sessionID.c_str());
     TLLog("smart policy enter while background");
-    auto pipeline = runtime_.pipeline();
+    auto pipeline = host_.pipeline();
     pipeline->preparePerformJob(*this, 0);
     pipeline->saveAndCleanCache(*this);
     TLLog("save cache done");
@@ -173,27 +176,27 @@ void TallyInternal::sessionEnd(int64_t duration) {
 void TallyInternal::sessionEndNow(int64_t duration, bool sessionRunning) {
     if (sessionRunning) stopSession(duration);
     inSession_ = false;
-    runtime_.pipeline()->saveAndCleanCache(*this);
+    host_.pipeline()->saveAndCleanCache(*this);
 }
 
 void TallyInternal::stopSession(int64_t duration) {
     auto t = std::make_shared<TLANTerminate>();
-    t->ts = runtime_.now();
+    t->ts = host_.now();
     t->duration = duration;
-    const TallyLocation::Fix fix = runtime_.location().take();
+    const TallyLocation::Fix fix = host_.location().take();
     t->latitude = fix.latitude;
     t->longitude = fix.longitude;
     t->gps_time = fix.gps_time;
     t->pageViews = std::move(pageItems);
     pageItems.clear();
     t->stamp(sessionID);
-    runtime_.pipeline()->journalRecord(*t);
+    host_.pipeline()->journalRecord(*t);
     terminates.push_back(std::move(t));
 }
 
 bool TallyInternal::periodAllowsRecord() {
-    TallyConfig& config = runtime_.config();
-    const auto now = static_cast<int64_t>(runtime_.now());
+    TallyConfig& config = host_.config();
+    const auto now = static_cast<int64_t>(host_.now());
     const auto start = config.integerWithKey("tlSeparatedTime");
     // A period cannot start in the future: after the clock was set back the
     // count starts again instead of waiting for the old date.
@@ -204,8 +207,7 @@ bool TallyInternal::periodAllowsRecord() {
     const int64_t count = static_cast<int64_t>(events.size() + ekv.size() +
                                                temporary.events.size() + temporary.ekv.size()) +
                           config.integerWithKey("tlPeriodEvtCount").value_or(0);
-    const int limit =
-        runtime_.app().isGameScenario() ? kMaxGameEventsPerPeriod : kMaxEventsPerPeriod;
+    const int limit = host_.app().isGameScenario() ? kMaxGameEventsPerPeriod : kMaxEventsPerPeriod;
     if (count >= limit) {
         TLLog("WARNING event max count %d per 8 hours.", limit);
         return false;
@@ -229,7 +231,7 @@ void TallyInternal::addRecord(int16_t type, const std::shared_ptr<TLANBaseEvent>
             (inSession_ ? ekv : temporary.ekv).push_back(std::static_pointer_cast<TLANEkv>(r));
             break;
     }
-    auto pipeline = runtime_.pipeline();
+    auto pipeline = host_.pipeline();
     pipeline->journalRecord(*r);
     if (inSession_) pipeline->preparePerformJob(*this, 1);
 }
@@ -237,12 +239,12 @@ void TallyInternal::addRecord(int16_t type, const std::shared_ptr<TLANBaseEvent>
 void TallyInternal::pageEnd(const std::string& name) {
     auto it = pageItemsHash.find(name);
     if (it == pageItemsHash.end()) return;
-    const auto seconds = static_cast<int64_t>(runtime_.now() - it->second);
+    const auto seconds = static_cast<int64_t>(host_.now() - it->second);
     if (seconds >= 1) {
         Value::Array item;
         item.emplace_back(name);
         item.emplace_back(seconds);
-        runtime_.pipeline()->journalPage(Value(item));
+        host_.pipeline()->journalPage(Value(item));
         pageItems.emplace_back(std::move(item));
     }
     TLLog("pageEnd=%s, duration:%d", name.c_str(), static_cast<int>(seconds));
@@ -250,7 +252,7 @@ void TallyInternal::pageEnd(const std::string& name) {
 }
 
 void TallyInternal::profileSignIn(const Value::Dictionary& profile) {
-    TallyConfig& config = runtime_.config();
+    TallyConfig& config = host_.config();
     auto field = [&](const char* key) {
         auto it = profile.find(key);
         return it != profile.end() && it->second.isString() ? *it->second.asString()
@@ -268,7 +270,7 @@ void TallyInternal::profileSignIn(const Value::Dictionary& profile) {
 }
 
 void TallyInternal::profileSignOff() {
-    TallyConfig& config = runtime_.config();
+    TallyConfig& config = host_.config();
     if (config.configureWithKey("TLProfilePUID").isNull()) return;
     if (inSession_) turnOverSession();
     config.removeConfigureWithKey("TLProfileProvider");
@@ -276,12 +278,11 @@ void TallyInternal::profileSignOff() {
 }
 
 void TallyInternal::turnOverSession() {
-    TallySession& session = runtime_.session();
-    stopSession(session.currentDuration());
-    session.lastLaunchTime = runtime_.now();
-    sessionID = makeSessionID(runtime_.now(), runtime_.app().appid());
+    stopSession(host_.sessionDuration());
+    host_.setSessionBegan(host_.now());
+    sessionID = makeSessionID(host_.now(), host_.app().appid());
     // The finished session goes out under the profile it was recorded with.
-    auto pipeline = runtime_.pipeline();
+    auto pipeline = host_.pipeline();
     pipeline->makeEnvelope(*this);
-    pipeline->journalSessionBegan(sessionID, session.lastLaunchTime);
+    pipeline->journalSessionBegan(sessionID, host_.sessionBegan());
 }

@@ -8,9 +8,8 @@
 #include <vector>
 
 #include "analytics/collect/TLANBaseEvent.h"
+#include "analytics/collect/TallyCollectorHost.h"
 #include "foundation/Value.h"
-
-class TallyRuntime;
 
 // What a dispatched item is; the numbers are the collector's table.
 enum TLDispatchType : int16_t {
@@ -45,7 +44,7 @@ public:
     static constexpr int kMaxGameEventsPerPeriod = 10000;
     static constexpr int64_t kPeriodSeconds = 8 * 3600;
 
-    explicit TallyInternal(TallyRuntime& runtime);
+    explicit TallyInternal(TallyCollectorHost& host);
 
     void workEvent(const TLDispatchEvent& event);
 
@@ -98,6 +97,6 @@ private:
     // A profile change ends the running session and starts a new one.
     void turnOverSession();
 
-    TallyRuntime& runtime_;
+    TallyCollectorHost& host_;
     bool inSession_ = false;
 };

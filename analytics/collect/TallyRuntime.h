@@ -6,11 +6,13 @@
 
 #include "analytics/collect/TLWorkDispatch.h"
 #include "analytics/collect/TallyApp.h"
+#include "analytics/collect/TallyCollectorHost.h"
 #include "analytics/collect/TallyConfig.h"
 #include "analytics/collect/TallyInternal.h"
 #include "analytics/collect/TallyLocation.h"
 #include "analytics/collect/TallyPipeline.h"
 #include "analytics/collect/TallySession.h"
+#include "analytics/collect/TallySessionHost.h"
 #include "analytics/device/TLANSharedUDID.h"
 #include "foundation/Clock.h"
 #include "foundation/NotificationCenter.h"
@@ -33,8 +35,9 @@ struct TallyEnvironment {
 // One complete SDK: every object it is made of, wired to one environment.
 // The process has one, created on first use and never released; a test
 // builds its own and makes it current for a scope, so every Tally call
-// reaches it.
-class TallyRuntime {
+// reaches it. The collector and the session tracker see it only as their
+// hosts.
+class TallyRuntime final : public TallyCollectorHost, public TallySessionHost {
 public:
     explicit TallyRuntime(const TallyEnvironment& environment);
     ~TallyRuntime();
@@ -60,31 +63,38 @@ public:
     };
 
     platform::Clock& clock() const { return *env_.clock; }
-    platform::RunLoop& runLoop() const { return *env_.runLoop; }
-    platform::NotificationCenter& notificationCenter() const { return *env_.notificationCenter; }
+    platform::RunLoop& runLoop() const override { return *env_.runLoop; }
+    platform::NotificationCenter& notificationCenter() const override {
+        return *env_.notificationCenter;
+    }
     const std::string& libraryDirectory() const { return env_.libraryDirectory; }
     std::string tallyDirectory() const { return env_.libraryDirectory + "/.tally"; }
 
-    TallyConfig& config() { return config_; }
-    TallyApp& app() { return app_; }
-    TallyLocation& location() { return location_; }
+    TallyConfig& config() override { return config_; }
+    TallyApp& app() override { return app_; }
+    TallyLocation& location() override { return location_; }
     TLANSharedUDID& sharedUDID() { return sharedUDID_; }
-    TallyInternal& internal() { return *internal_; }
+    TallyInternal& internal() override { return *internal_; }
     TallySession& session() { return session_; }
-    TLWorkDispatch& dispatch() { return dispatch_; }
+    TLWorkDispatch& dispatch() override { return dispatch_; }
 
     // The pipeline behind the collector (the base class, doing nothing,
     // until one is installed). Installed before start.
     void setPipeline(std::shared_ptr<TallyPipeline> pipeline);
-    std::shared_ptr<TallyPipeline> pipeline() const;
+    std::shared_ptr<TallyPipeline> pipeline() const override;
 
     // Runs `task` on the main thread unless this runtime is gone by then.
-    void onMain(std::function<void()> task);
+    void onMain(std::function<void()> task) override;
 
     // Seconds since 1970 by this runtime's clock.
-    double now() const { return env_.clock->date().unixSeconds(); }
+    double now() const override { return env_.clock->date().unixSeconds(); }
 
 private:
+    double sessionBegan() const override { return session_.lastLaunchTime; }
+    void setSessionBegan(double unixSeconds) override { session_.lastLaunchTime = unixSeconds; }
+    int64_t sessionDuration() const override { return session_.currentDuration(); }
+    bool inBackground() const override { return session_.appInBackGround; }
+
     TallyEnvironment env_;
     TallyConfig config_;
     TallyApp app_;

@@ -1,19 +1,25 @@
 #include "analytics/collect/TallySession.h"
 
-#include "analytics/collect/TallyRuntime.h"
+#include "analytics/collect/TLWorkDispatch.h"
+#include "analytics/collect/TallyApp.h"
+#include "analytics/collect/TallyConfig.h"
+#include "analytics/collect/TallyInternal.h"
+#include "analytics/collect/TallyPipeline.h"
+#include "analytics/collect/TallySessionHost.h"
 #include "analytics/support/TallyLog.h"
 #include "foundation/Application.h"
+#include "foundation/RunLoop.h"
 
 using platform::Value;
 
-TallySession::TallySession(TallyRuntime& runtime) : runtime_(runtime) {
-    lastLaunchTime = runtime.now();
+TallySession::TallySession(TallySessionHost& host) : host_(host) {
+    lastLaunchTime = host.now();
 }
 
 void TallySession::startWithAppkey(const std::string& appKey, int reportPolicy,
                                    const std::string& channelId) {
-    TallyApp& app = runtime_.app();
-    TallyConfig& config = runtime_.config();
+    TallyApp& app = host_.app();
+    TallyConfig& config = host_.config();
     TLLog("analytics sdk version %s , app version %s", TallyApp::kSDKVersion,
           app.appVersion().c_str());
     if (appKey.empty()) {
@@ -32,12 +38,12 @@ void TallySession::startWithAppkey(const std::string& appKey, int reportPolicy,
     app.reportPolicy = reportPolicy;
     app.setAppid(appKey);
     if (config.configureWithKey("tlSeparatedTime").isNull()) {
-        config.setConfigure(Value(static_cast<int64_t>(runtime_.now())), "tlSeparatedTime");
+        config.setConfigure(Value(static_cast<int64_t>(host_.now())), "tlSeparatedTime");
     }
     if (!channelId.empty()) app.setChannel(channelId);
 
     if (!observerRegistered.exchange(true)) {
-        auto& center = runtime_.notificationCenter();
+        auto& center = host_.notificationCenter();
         observers_.push_back(
             center.addObserver(platform::kApplicationDidBecomeActiveNotification, nullptr,
                                [this](const platform::Notification&) { appActivate(); }));
@@ -46,10 +52,10 @@ void TallySession::startWithAppkey(const std::string& appKey, int reportPolicy,
             observers_.push_back(center.addObserver(
                 name, nullptr, [this](const platform::Notification& n) { appInactivate(n.name); }));
         }
-        runtime_.pipeline()->setCrashReportEnabled(app.crashReportEnabled);
+        host_.pipeline()->setCrashReportEnabled(app.crashReportEnabled);
     }
 
-    runtime_.onMain([this] {
+    host_.onMain([this] {
         if (sessionStatus == kNeverStarted) appActivate();
     });
 }
@@ -58,10 +64,10 @@ void TallySession::appActivate() {
     appInBackGround = false;
     const int previous = sessionStatus.exchange(kActive);
     if (previous == kActive) TLLog("WARNING app has already activate.");
-    lastLaunchTime = runtime_.now();
+    lastLaunchTime = host_.now();
     // The new id is made by the collector when it reaches this item, so
     // records sent before the activation keep the session they belong to.
-    runtime_.dispatch().send(Value(previous != kNeverStarted), kTLDispatchSessionBegin);
+    host_.dispatch().send(Value(previous != kNeverStarted), kTLDispatchSessionBegin);
 }
 
 void TallySession::appInactivate(const std::string& notificationName) {
@@ -70,8 +76,8 @@ void TallySession::appInactivate(const std::string& notificationName) {
     if (notificationName == platform::kApplicationWillTerminateNotification) appBeKilling = true;
     const int64_t duration = currentDuration();
     if (!appCrashed && !appBeKilling) {
-        runtime_.app().beginBackgroundTask();
-        runtime_.dispatch().send(Value(duration), kTLDispatchSessionEnd);
+        host_.app().beginBackgroundTask();
+        host_.dispatch().send(Value(duration), kTLDispatchSessionEnd);
         return;
     }
     // The process is about to end: no time for the main loop to come round.
@@ -79,12 +85,12 @@ void TallySession::appInactivate(const std::string& notificationName) {
     // is not ended a second time.
     const bool sessionRunning = previous == kActive;
     auto finish = [this, duration, sessionRunning] {
-        runtime_.internal().sessionEndNow(duration, sessionRunning);
+        host_.internal().sessionEndNow(duration, sessionRunning);
     };
-    if (runtime_.runLoop().isCurrentThread()) {
+    if (host_.runLoop().isCurrentThread()) {
         finish();
     } else {
-        runtime_.onMain(finish);
+        host_.onMain(finish);
     }
 }
 
@@ -95,5 +101,5 @@ int64_t TallySession::reportedDuration(double seconds) {
 }
 
 int64_t TallySession::currentDuration() const {
-    return reportedDuration(runtime_.now() - lastLaunchTime);
+    return reportedDuration(host_.now() - lastLaunchTime);
 }

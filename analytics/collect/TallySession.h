@@ -7,13 +7,13 @@
 
 #include "foundation/NotificationCenter.h"
 
-class TallyRuntime;
+class TallySessionHost;
 
 // The session tracker: a session runs from the application's activation to
 // its move to the background.
 class TallySession {
 public:
-    explicit TallySession(TallyRuntime& runtime);
+    explicit TallySession(TallySessionHost& host);
 
     enum Status { kNeverStarted = 0, kActive = 1, kInactive = 2 };
 
@@ -38,6 +38,6 @@ public:
     int64_t currentDuration() const;
 
 private:
-    TallyRuntime& runtime_;
+    TallySessionHost& host_;
     std::vector<platform::NotificationToken> observers_;
 };

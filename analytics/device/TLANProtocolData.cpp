@@ -12,7 +12,7 @@
 #include <mutex>
 #include <sstream>
 
-#include "analytics/device/TLANUtil.h"
+#include "analytics/support/TallyDigest.h"
 #include "analytics/support/TallyLog.h"
 #include "foundation/Bundle.h"
 #include "foundation/PropertyList.h"
@@ -288,7 +288,7 @@ std::string TLANProtocolData::vendorIdentifier() {
     if (machine.empty()) return {};
     const std::string package = packageName();
     const std::string vendor = package.substr(0, package.rfind('.'));
-    const std::string h = TLANUtil::md5(vendor + "/" + machine);
+    const std::string h = TallyDigest::md5Upper(vendor + "/" + machine);
     return h.substr(0, 8) + "-" + h.substr(8, 4) + "-" + h.substr(12, 4) + "-" + h.substr(16, 4) +
            "-" + h.substr(20);
 }

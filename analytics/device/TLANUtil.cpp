@@ -12,19 +12,6 @@
 
 namespace {
 
-std::string hexDigits(const std::vector<uint8_t>& bytes, bool upper) {
-    static const char* lower = "0123456789abcdef";
-    static const char* upperDigits = "0123456789ABCDEF";
-    const char* digits = upper ? upperDigits : lower;
-    std::string out;
-    out.reserve(bytes.size() * 2);
-    for (uint8_t b : bytes) {
-        out.push_back(digits[b >> 4]);
-        out.push_back(digits[b & 0xF]);
-    }
-    return out;
-}
-
 std::tm localTime(double unixSeconds) {
     const auto seconds = static_cast<std::time_t>(std::floor(unixSeconds));
     std::tm tm{};
@@ -33,26 +20,6 @@ std::tm localTime(double unixSeconds) {
 }
 
 }  // namespace
-
-std::vector<uint8_t> TLANUtil::md5Digest(const void* data, size_t size) {
-    std::vector<uint8_t> digest(EVP_MAX_MD_SIZE);
-    unsigned int length = 0;
-    if (EVP_Digest(data, size, digest.data(), &length, EVP_md5(), nullptr) != 1) return {};
-    digest.resize(length);
-    return digest;
-}
-
-std::string TLANUtil::md5(std::string_view text) {
-    return hexDigits(md5Digest(text.data(), text.size()), true);
-}
-
-std::string TLANUtil::md5Lower(std::string_view text) {
-    return hexDigits(md5Digest(text.data(), text.size()), false);
-}
-
-std::string TLANUtil::hexString(const std::vector<uint8_t>& bytes) {
-    return hexDigits(bytes, false);
-}
 
 std::string TLANUtil::base64(const std::vector<uint8_t>& bytes) {
     std::string out(4 * ((bytes.size() + 2) / 3) + 1, '\0');

@@ -6,16 +6,21 @@
 #include <vector>
 
 #include "analytics/device/TLANProtocolData.h"
+#include "analytics/support/TallyDigest.h"
 
 // The SDK's facade of helpers and facts; device facts forward to
 // TLANProtocolData.
 class TLANUtil {
 public:
     // MD5 as 32 upper-case hexadecimal digits.
-    static std::string md5(std::string_view text);
-    static std::string md5Lower(std::string_view text);
-    static std::vector<uint8_t> md5Digest(const void* data, size_t size);
-    static std::string hexString(const std::vector<uint8_t>& bytes);  // "%02x" per byte
+    static std::string md5(std::string_view text) { return TallyDigest::md5Upper(text); }
+    static std::string md5Lower(std::string_view text) { return TallyDigest::md5Lower(text); }
+    static std::vector<uint8_t> md5Digest(const void* data, size_t size) {
+        return TallyDigest::md5(data, size);
+    }
+    static std::string hexString(const std::vector<uint8_t>& bytes) {  // "%02x" per byte
+        return TallyDigest::hexLower(bytes);
+    }
     static std::string base64(const std::vector<uint8_t>& bytes);
     // Percent-escapes, in UTF-8, ! * ' ( ) ; : @ & = + $ , / ? % # [ ], the
     // double quote, the space and every byte a URL may not carry as it is.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <string>
+#include <tuple>
 
 #include "audio/AudioFile.h"
 #include "audio/AudioTestFiles.h"
@@ -59,12 +61,30 @@ TEST(AudioFile, DecodesMp3AndConvertsOtherRatesKeepingStereo) {
     EXPECT_NEAR(periods(*mp3), 220, 3);
     EXPECT_NEAR(*std::max_element(mp3->samples.begin(), mp3->samples.end()), 0.5f, 0.05f);
 
+    // Other rates keep the length and the channels; a tone in the band a
+    // 16-bit file keeps comes out at its level, and one that would fold back
+    // under the new Nyquist frequency does not come out at all.
     audiotest::makeTone(dir.file("low.wav"), 0.5, 22050, 2, 1000);
     auto low = decodeAudioFile(dir.file("low.wav"), 44100);
     ASSERT_TRUE(low);
     EXPECT_EQ(low->channels, 2);
+    EXPECT_NEAR(static_cast<double>(low->frames()), 22050.0, 2.0);
     EXPECT_NEAR(low->duration(), 0.5, 1e-4);
     EXPECT_NEAR(periods(*low), 500, 2);  // still 1 kHz
+
+    for (const auto& [rate, hz, peak] :
+         {std::tuple{48000, 19000, 0.5f}, {48000, 23000, 0.0f}, {8000, 3500, 0.5f}}) {
+        SCOPED_TRACE(std::to_string(rate) + " Hz, a tone of " + std::to_string(hz) + " Hz");
+        const std::string tone = dir.file("tone-" + std::to_string(hz) + ".wav");
+        audiotest::makeTone(tone, 0.5, rate, 1, hz);
+        auto out = decodeAudioFile(tone, 44100);
+        ASSERT_TRUE(out);
+        EXPECT_NEAR(static_cast<double>(out->frames()), 22050.0, 1.0);
+        // The middle: the tone's start and end are not a steady tone.
+        float high = 0;
+        for (size_t i = 4410; i < 17640; ++i) high = std::max(high, std::fabs(out->samples[i]));
+        EXPECT_NEAR(high, peak, peak > 0 ? 0.01f : 1e-4f);  // gone: under -80 dBFS
+    }
 }
 
 TEST(AudioFile, RefusesWhatIsNotPlayableAudio) {

@@ -127,18 +127,33 @@ TEST(CliRecord, RecordsTheAskedLengthFromTheInputAndFailsWithoutOne) {
 
 // Samples the input delivered but the ring could not hold are reported and
 // fail the command; what was kept is still a valid take of the asked length.
+// Samples lost on the way, or samples that stop reaching the file, fail the
+// command and keep a valid take of what came in.
 TEST(CliRecord, LostSamplesFailTheCommandAndKeepAValidTake) {
     testsupport::TempDir dir;
     // A ring smaller than any input block loses part of every block.
     const std::string take = dir.file("take.wav");
     std::string err;
-    const int rc = testsupport::run(microphone(dir, 30) + "QUELLIO_RECORDER_RING_SAMPLES=16 " +
-                                        QUELLIO_CLI " record 0.05 '" + take + "' 2>&1 >/dev/null",
-                                    &err);
+    int rc = testsupport::run(microphone(dir, 30) + "QUELLIO_RECORDER_RING_SAMPLES=16 " +
+                                  QUELLIO_CLI " record 0.05 '" + take + "' 2>&1 >/dev/null",
+                              &err);
     EXPECT_EQ(rc, 1) << err;
     EXPECT_NE(err.find("samples ("), std::string::npos) << err;
     EXPECT_NE(err.find(" were lost"), std::string::npos) << err;
     EXPECT_EQ(soxi("-s", take), "2205\n");
+
+    // A file size limit stops the take's file a few kilobytes in.
+    const std::string cut = dir.file("cut.wav");
+    rc = testsupport::run("trap '' XFSZ; ulimit -f 16; " + microphone(dir, 30, "/dev/null") +
+                              QUELLIO_CLI " record 0.5 '" + cut + "' 2>&1 >/dev/null",
+                          &err);
+    EXPECT_EQ(rc, 1) << err;
+    EXPECT_NE(err.find("the input delivered only"), std::string::npos) << err;
+    ASSERT_TRUE(std::filesystem::exists(cut)) << err;
+    const auto frames = std::stoull(soxi("-s", cut));
+    EXPECT_GT(frames, 0u);
+    EXPECT_LT(frames, 22050u);
+    EXPECT_EQ(std::filesystem::file_size(cut), 44 + 2 * frames);
 }
 
 // Stopped by ^C or SIGTERM, a recording keeps what it took as a valid file.

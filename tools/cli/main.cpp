@@ -907,16 +907,31 @@ int record(Args args) {
         platform::RunLoop::main().postAfter(std::chrono::milliseconds(50), meter);
     };
     meter();
-    // The input, not the clock, says when SECONDS of sound are in; the
-    // deadline only catches an input that stops delivering.
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::milliseconds(std::llround(seconds * 1000)) +
-                          std::chrono::seconds(5);
-    const bool complete = runWithTimers(
-        [&] {
-            return recorder->framesWritten() >= frames || platform::TerminationSignals::received();
-        },
-        deadline);
+    // The input, not the clock, says when SECONDS of sound are in. The
+    // deadline only catches samples that stop reaching the file (an input
+    // gone quiet, a disk that takes no more): while they still arrive,
+    // however slowly on a busy machine, it moves on.
+    const auto stall = std::chrono::seconds(5);
+    const auto start = std::chrono::steady_clock::now();
+    const auto patience = std::chrono::milliseconds(std::llround(seconds * 1000)) + stall;
+    auto lastProgress = start;
+    uint64_t seen = 0;
+    bool complete = false;
+    for (;;) {
+        complete = runWithTimers(
+            [&] {
+                return recorder->framesWritten() >= frames ||
+                       platform::TerminationSignals::received();
+            },
+            std::chrono::steady_clock::now() + std::chrono::seconds(1));
+        if (complete) break;
+        const auto now = std::chrono::steady_clock::now();
+        if (recorder->framesWritten() != seen) {
+            seen = recorder->framesWritten();
+            lastProgress = now;
+        }
+        if (now - start >= patience && now - lastProgress >= stall) break;
+    }
     const bool interrupted = platform::TerminationSignals::take() != 0;
     *metering = false;
     recorder->updateMeters();
@@ -924,18 +939,19 @@ int record(Args args) {
     std::fputc('\n', stderr);
     recorder->stop();
     engine.stop();
-    if (interrupted) frames = std::min(frames, recorder->framesWritten());
+    // Cut short by a signal or by an input that stopped, the take keeps
+    // what came in.
+    frames = std::min(frames, recorder->framesWritten());
     std::error_code ec;
-    if (!complete && !interrupted) {
-        std::fprintf(stderr, "quellio-cli: the input delivered only %.2f s of %.2f s\n",
-                     static_cast<double>(recorder->framesWritten()) / engine.sampleRate(), seconds);
-        std::filesystem::remove(take, ec);
-        return 1;
-    }
     const uint64_t lost = recorder->droppedSamples();
     const bool copied = copyFrames(take.string(), out.string(), frames);
     std::filesystem::remove(take, ec);
     if (!copied) return 1;
+    if (!complete && !interrupted) {
+        std::fprintf(stderr, "quellio-cli: the input delivered only %.2f s of %.2f s\n",
+                     static_cast<double>(frames) / engine.sampleRate(), seconds);
+        return 1;
+    }
     // The take is kept (it is a valid file) but has gaps: not a success.
     if (lost > 0) {
         std::fprintf(stderr,

@@ -8,14 +8,11 @@
 
 // Key combinations that work while another program has the focus. Where the
 // desktop offers no way to have them `available()` is false and nothing
-// fires. Main thread only.
+// fires. Main thread only. createGlobalHotkeys (QELHotkeyBackends.h) picks
+// the backend.
 class QELGlobalHotkeys {
 public:
     using Fired = std::function<void(const QELHotkey&)>;
-
-    // X11 key grabs, or the desktop portal on Wayland (or when
-    // QUELLIO_HOTKEYS=portal asks for it).
-    static std::unique_ptr<QELGlobalHotkeys> create(Fired fired);
 
     explicit QELGlobalHotkeys(Fired fired) : fired_(std::move(fired)) {}
     virtual ~QELGlobalHotkeys() = default;

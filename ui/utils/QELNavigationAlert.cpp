@@ -5,9 +5,9 @@
 #include "foundation/RunLoop.h"
 #include "ui/platform/Animation.h"
 #include "ui/platform/Geometry.h"
+#include "ui/platform/NavigationController.h"
 #include "ui/platform/Palette.h"
 #include "ui/platform/ViewController.h"
-#include "ui/utils/QELNavigationController.h"
 
 using namespace platform;
 
@@ -142,4 +142,52 @@ void QELNavigationAlertManager::showNextAlert(bool onlyIfIdle, std::function<voi
             showNextAlert(false, std::move(completion));
         });
     });
+}
+
+namespace {
+
+// The bar of the screen that appeared last.
+QPointer<NavigationBar>& currentAlertBar() {
+    static QPointer<NavigationBar> bar;
+    return bar;
+}
+
+void hangAlertView(NavigationBar* bar) {
+    QELNavigationAlertView& alertView = QELNavigationAlertManager::alertView();
+    if (QWidget* previous = alertView.parentWidget()) {
+        for (QObject* child : previous->children()) {
+            auto* other = dynamic_cast<NavigationBar*>(child);
+            if (other && other != bar && other->hangingView() == &alertView)
+                other->releaseHangingView();
+        }
+    }
+    const bool shown = !alertView.isHidden();
+    bar->hangView(&alertView, QELNavigationAlertView::kHeight);
+    alertView.setVisible(shown);  // a new parent hides it
+}
+
+bool alertOnScreenElsewhere(NavigationBar* bar) {
+    const QELNavigationAlertView& alertView = QELNavigationAlertManager::alertView();
+    return !alertView.isHidden() && alertView.parentWidget() &&
+           alertView.parentWidget() != bar->parentWidget();
+}
+
+}  // namespace
+
+void becomeCurrentAlertContainer(NavigationBar* bar) {
+    currentAlertBar() = bar;
+    // An alert on screen stays with the screen it was shown on for its whole
+    // time; the next one comes here.
+    if (alertOnScreenElsewhere(bar)) return;
+    hangAlertView(bar);
+}
+
+void resignCurrentAlertContainer(NavigationBar* bar) {
+    if (currentAlertBar() == bar) currentAlertBar() = nullptr;
+    QELNavigationAlertView& alertView = QELNavigationAlertManager::alertView();
+    if (bar->hangingView() == &alertView && alertView.isHidden()) bar->releaseHangingView();
+}
+
+void followCurrentAlertContainer() {
+    if (NavigationBar* bar = currentAlertBar()) hangAlertView(bar);
 }

@@ -11,6 +11,10 @@
 
 #include "ui/platform/View.h"
 
+namespace platform {
+class NavigationBar;
+}  // namespace platform
+
 // A short message that slides down under the navigation bar.
 struct QELNavigationAlert {
     explicit QELNavigationAlert(QString title);
@@ -70,3 +74,10 @@ private:
     static std::deque<QELNavigationAlert> queue_;
     static bool showing_;
 };
+
+// Makes `bar` hold the shared alert view, directly below it and as wide
+// (once the alert on screen, if any, has finished where it is).
+void becomeCurrentAlertContainer(platform::NavigationBar* bar);
+void resignCurrentAlertContainer(platform::NavigationBar* bar);
+// Moves the alert view under the bar of the screen that appeared last.
+void followCurrentAlertContainer();

@@ -1,7 +1,6 @@
 #include "ui/utils/QELNavigationController.h"
 
 #include <QEvent>
-#include <QPointer>
 
 #include "ui/platform/Palette.h"
 #include "ui/utils/QELNavigationAlert.h"
@@ -56,52 +55,4 @@ void QELNavigationController::viewDidDisappear(bool animated) {
 std::shared_ptr<QELNavigationController> createNavigationController(
     std::shared_ptr<ViewController> controller) {
     return std::make_shared<QELNavigationController>(std::move(controller));
-}
-
-namespace {
-
-// The bar of the screen that appeared last.
-QPointer<NavigationBar>& currentAlertBar() {
-    static QPointer<NavigationBar> bar;
-    return bar;
-}
-
-void hangAlertView(NavigationBar* bar) {
-    QELNavigationAlertView& alertView = QELNavigationAlertManager::alertView();
-    if (QWidget* previous = alertView.parentWidget()) {
-        for (QObject* child : previous->children()) {
-            auto* other = dynamic_cast<NavigationBar*>(child);
-            if (other && other != bar && other->hangingView() == &alertView)
-                other->releaseHangingView();
-        }
-    }
-    const bool shown = !alertView.isHidden();
-    bar->hangView(&alertView, QELNavigationAlertView::kHeight);
-    alertView.setVisible(shown);  // a new parent hides it
-}
-
-bool alertOnScreenElsewhere(NavigationBar* bar) {
-    const QELNavigationAlertView& alertView = QELNavigationAlertManager::alertView();
-    return !alertView.isHidden() && alertView.parentWidget() &&
-           alertView.parentWidget() != bar->parentWidget();
-}
-
-}  // namespace
-
-void becomeCurrentAlertContainer(NavigationBar* bar) {
-    currentAlertBar() = bar;
-    // An alert on screen stays with the screen it was shown on for its whole
-    // time; the next one comes here.
-    if (alertOnScreenElsewhere(bar)) return;
-    hangAlertView(bar);
-}
-
-void resignCurrentAlertContainer(NavigationBar* bar) {
-    if (currentAlertBar() == bar) currentAlertBar() = nullptr;
-    QELNavigationAlertView& alertView = QELNavigationAlertManager::alertView();
-    if (bar->hangingView() == &alertView && alertView.isHidden()) bar->releaseHangingView();
-}
-
-void followCurrentAlertContainer() {
-    if (NavigationBar* bar = currentAlertBar()) hangAlertView(bar);
 }

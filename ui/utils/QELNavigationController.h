@@ -17,10 +17,3 @@ public:
 // A navigation controller with `controller` at its root.
 std::shared_ptr<QELNavigationController> createNavigationController(
     std::shared_ptr<platform::ViewController> controller);
-
-// Makes `bar` hold the shared alert view, directly below it and as wide
-// (once the alert on screen, if any, has finished where it is).
-void becomeCurrentAlertContainer(platform::NavigationBar* bar);
-void resignCurrentAlertContainer(platform::NavigationBar* bar);
-// Moves the alert view under the bar of the screen that appeared last.
-void followCurrentAlertContainer();
