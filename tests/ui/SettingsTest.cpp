@@ -27,10 +27,7 @@ protected:
         routing.start();
         screen = std::make_shared<QELSettingsViewController>(routing);
         nav = std::make_shared<NavigationController>(screen);
-        window = std::make_unique<Window>();
-        window->setRootViewController(nav);
-        window->show();
-        uitest::drain();
+        window = uitest::showInWindow(nav);
     }
     void TearDown() override {
         window.reset();

@@ -5,11 +5,13 @@
 #include <QApplication>
 #include <QColor>
 #include <QImage>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "foundation/Clock.h"
 #include "ui/platform/CollectionView.h"
+#include "ui/platform/ViewController.h"
 #include "ui/statistics/QELStatistics.h"
 
 namespace uitest {
@@ -52,6 +54,10 @@ protected:
 };
 
 std::string outputDir();
+
+// A window showing `root`, laid out at `size` (the window's own when empty).
+std::unique_ptr<platform::Window> showInWindow(std::shared_ptr<platform::ViewController> root,
+                                               QSize size = {});
 
 // Grabs `window` and saves it as `name` in outputDir() for people to look at;
 // returns the picture so that a test checks what they would look for.
