@@ -72,11 +72,7 @@ protected:
         return static_cast<size_t>(std::count_if(tallyLog.begin(), tallyLog.end(),
                                                  [&](auto& l) { return l.starts_with(prefix); }));
     }
-    void tapTab(int index) {
-        TabBarButton* button = tabs->tabBar()->button(index);
-        QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
-        drain();
-    }
+    void tapTab(int index) { uitest::tap(tabs->tabBar()->button(index)); }
     size_t clickTabs() {
         return static_cast<size_t>(std::ranges::count(sink->log, "event:click_tab"));
     }
@@ -186,8 +182,6 @@ TEST_F(AppDelegateTest, TheWindowKeepsAMinimumSizeAndItsPlaceBetweenStarts) {
     EXPECT_NE(window->pos(), QPoint(-5000, -5000)) << "not on a screen that is not there";
 }
 
-// An alert shown on the maker stays on the maker while another tab is up,
-// for its whole time.
 TEST_F(AppDelegateTest, AnAlertStaysOnItsScreenForItsWholeTime) {
     auto& alertView = QELNavigationAlertManager::alertView();
     tapTab(1);
@@ -213,8 +207,7 @@ TEST_F(AppDelegateTest, TheBoardsGearAndTheMakersSettingsOpenTheSettingsScreen) 
     ASSERT_TRUE(board);
     Button* gear = board->navigationBar()->rightButton();
     ASSERT_TRUE(gear->isVisibleTo(board->navigationBar()));
-    QTest::mouseClick(gear, Qt::LeftButton, {}, gear->rect().center());
-    drain();
+    uitest::tap(gear);
     auto* settings = dynamic_cast<QELSettingsViewController*>(board->topViewController());
     ASSERT_TRUE(settings);
     EXPECT_EQ(board->navigationBar()->title(), "设置");
@@ -273,8 +266,7 @@ TEST_F(AppDelegateTest, RemotePlaysLightTheItemAndAreCountedAsTapsAre) {
     auto* boardNav = static_cast<QELNavigationController*>(tabs->viewControllers()[0].get());
     Button* stopAll = boardNav->navigationBar()->leftButton();
     ASSERT_TRUE(stopAll->isVisibleTo(boardNav->navigationBar()));
-    QTest::mouseClick(stopAll, Qt::LeftButton, {}, stopAll->rect().center());
-    drain();
+    uitest::tap(stopAll);
     EXPECT_TRUE(mine.collectionView()->indexPathsForSelectedItems().empty());
     EXPECT_EQ(commands->playing(), "");
     mine.viewModel()->removeSoundEffect(mine.viewModel()->storage().soundEffects().back());

@@ -40,11 +40,7 @@ protected:
     }
 
     CollectionView* grid() { return board->collectionView(); }
-    void tap(const IndexPath& ip) {
-        const QPoint centre = grid()->layoutFrameForItem(ip).center().toPoint();
-        QTest::mouseClick(grid()->contentWidget(), Qt::LeftButton, {}, centre);
-        drain();
-    }
+    void tap(const IndexPath& ip) { uitest::tap(grid(), ip); }
     bool shownSelected(const IndexPath& ip) {
         auto* cell =
             dynamic_cast<QELSoundEffectCollectionViewCell*>(grid()->cellForItemAtIndexPath(ip));
@@ -197,9 +193,9 @@ TEST_F(BoardTest, AnEffectWithoutItsFileIsShownDisabled) {
     auto root = platform::PropertyList::readFile(shipped[0]);
     ASSERT_TRUE(root && root->find("list"));
     // The first item and one whose file is not there.
-    Value::Array list{(*root->find("list")->asArray())[0],
-                      Value::Dictionary{{"fileName", "ghost.flac"}, {"title", "鬼"}}};
-    (*root->asDictionary())["list"] = Value(list);
+    (*root->asDictionary())["list"] =
+        Value(Value::Array{(*root->find("list")->asArray())[0],
+                           Value::Dictionary{{"fileName", "ghost.flac"}, {"title", "鬼"}}});
     // Named as the shipped file, so its items are looked up in its folder.
     const std::string plist = dir.file(fs::path(shipped[0]).filename().string());
     ASSERT_TRUE(platform::PropertyList::writeFile(plist, *root, platform::PropertyList::Format::Xml));
@@ -208,10 +204,7 @@ TEST_F(BoardTest, AnEffectWithoutItsFileIsShownDisabled) {
     ghostModel->setDataProvider(std::make_shared<QELSoundEffectListDataProvider>(
         std::vector<std::string>{plist}));
     auto ghostBoard = std::make_shared<QELSoundEffectListViewController>(ghostModel);
-    Window ghostWindow;
-    ghostWindow.setRootViewController(createNavigationController(ghostBoard));
-    ghostWindow.show();
-    drain();
+    const auto ghostWindow = uitest::showInWindow(createNavigationController(ghostBoard));
     platform::setDebugErrorSink(quiet);
     auto cell = [&](int64_t row) {
         return dynamic_cast<QELSoundEffectCollectionViewCell*>(

@@ -147,11 +147,7 @@ protected:
         window.reset();
         UiTest::TearDown();
     }
-    void tapTab(int index) {
-        TabBarButton* button = tabs->tabBar()->button(index);
-        QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
-        drain();
-    }
+    void tapTab(int index) { uitest::tap(tabs->tabBar()->button(index)); }
 
     std::shared_ptr<Log> log;
     std::vector<std::shared_ptr<ViewController>> screens;

@@ -34,25 +34,12 @@ using Type = QELSoundEffectEditType;
 
 namespace {
 
-// Notes the title of each navigation alert as it comes on screen.
-class AlertTitles : public QObject {
-public:
-    AlertTitles() { QELNavigationAlertManager::alertView().installEventFilter(this); }
-    ~AlertTitles() override { QELNavigationAlertManager::alertView().removeEventFilter(this); }
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Show)
-            titles.push_back(QELNavigationAlertManager::alertView().titleLabel()->text());
-        return false;
-    }
-    QStringList titles;
-};
-
 class MakerScreen {
 public:
     using Permission = platform::AudioSession::RecordPermission;
 
     MakerScreen(platform::AudioEngine& engine, Permission permission,
-                QELSoundEffectEditor::Executor renders = {}, int width = 320, int height = 568)
+                QELSoundEffectEditor::Executor renders = {})
         : storage(dir.file("Customcollection.info")), permission(permission) {
         viewModel =
             std::make_shared<QELSoundEffectMakeViewModel>(QELSoundEffectMakeViewModel::Environment{
@@ -63,7 +50,7 @@ public:
             ++settingsOpened;
             return true;
         });
-        window = uitest::showInWindow(createNavigationController(controller), {width, height});
+        window = uitest::showInWindow(createNavigationController(controller), {320, 568});
     }
 
     ~MakerScreen() {
@@ -108,7 +95,6 @@ private:
     QPoint centre() const { return view().recordButton()->rect().center(); }
 };
 
-
 // The maker on a null engine whose microphone hears a 1 kHz tone.
 class MakerTest : public uitest::UiTest {
 protected:
@@ -150,7 +136,7 @@ TEST_F(MakerTest, AHoldUnderTheLowerBoundIsRefusedAndOneOverItIsKept) {
     MakerScreen& s = open();
     QELSoundEffectMakerView& v = s.view();
     EXPECT_FALSE(v.discardButton()->isEnabled() || v.saveButton()->isEnabled());
-    AlertTitles alerts;
+    uitest::AlertTitles alerts;
     s.press();
     EXPECT_TRUE(s.controller->hasDisplayLink() && s.controller->hasTimer());
     MakerScreen::hold(1.9);
@@ -314,7 +300,7 @@ TEST_F(MakerTest, EmptyRefusedAndCancelledNamesKeepTheTake) {
         EXPECT_TRUE(RunLoop::main().runUntil([&] { return !save->isSaving(); }));
         uitest::advance(5);
     };
-    AlertTitles alerts;
+    uitest::AlertTitles alerts;
     confirm("");
     EXPECT_TRUE(alerts.titles.empty()) << "an empty name does nothing";
     // Refused by the collection, then by the file system (too long): told,
@@ -364,7 +350,7 @@ TEST_F(MakerTest, TheMicrophoneQuestionComesAtMostOnceInTwoHours) {
     EXPECT_EQ(s.settingsOpened, 1);
 
     // Nothing to open: said, not silently ignored.
-    AlertTitles alerts;
+    uitest::AlertTitles alerts;
     s.controller->setSettingsOpener([] { return false; });
     s.controller->alertViewDidDismissWithButtonIndex(1);
     uitest::drain();

@@ -21,6 +21,7 @@
 
 using namespace platform;
 using uitest::drain;
+using uitest::tap;
 
 namespace {
 
@@ -58,15 +59,6 @@ protected:
         return dynamic_cast<QELMySoundEffectCollectionViewCell*>(
             grid()->cellForItemAtIndexPath({0, row}));
     }
-    static void tapItem(CollectionView* grid, const IndexPath& ip) {
-        QTest::mouseClick(grid->contentWidget(), Qt::LeftButton, {},
-                          grid->layoutFrameForItem(ip).center().toPoint());
-        uitest::drain();
-    }
-    static void tap(QWidget* widget) {
-        QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
-        uitest::drain();
-    }
     // Holds the press on `row` for `seconds` of the run loop's clock.
     void press(int64_t row, double seconds) {
         QTest::mousePress(grid()->contentWidget(), Qt::LeftButton, {},
@@ -92,7 +84,6 @@ protected:
     std::unique_ptr<Window> window;
     std::shared_ptr<QELMySoundEffectsViewController> screen;
 };
-
 
 using Screen = QELMySoundEffectsViewController;
 
@@ -163,26 +154,26 @@ TEST_F(MineTest, ContactLineFollowsTheEndOfTheContent) {
 TEST_F(MineTest, ATapPlaysAndHighlightsItsItemWhichKeepsItsPlaceAsEarlierEntriesGo) {
     for (int i = 0; i < 3; ++i) storage->addSoundEffect(builtIn(i));
     drain();
-    tapItem(grid(), {0, 1});
+    tap(grid(), {0, 1});
     EXPECT_TRUE(cell(1)->isSelected());
     storage->removeSoundEffect(storage->soundEffects()[0]);
     drain();
     EXPECT_EQ(grid()->indexPathsForSelectedItems(), std::vector<IndexPath>{IndexPath(0, 0)});
     EXPECT_EQ(model->playingIndexPath(), IndexPath(0, 0));
-    tapItem(grid(), {0, 1});
+    tap(grid(), {0, 1});
     EXPECT_EQ(model->playingEffect(), storage->soundEffects()[1]) << "switched, not stopped";
     EXPECT_FALSE(cell(0)->isSelected());
     EXPECT_TRUE(cell(1)->isSelected());
-    tapItem(grid(), {0, 1});
+    tap(grid(), {0, 1});
     EXPECT_FALSE(model->playingEffect());
     EXPECT_FALSE(cell(1)->isSelected());
 
-    tapItem(grid(), {0, 1});
+    tap(grid(), {0, 1});
     ASSERT_TRUE(model->player());
     uitest::advance(model->player()->duration() + 1);
     EXPECT_TRUE(grid()->indexPathsForSelectedItems().empty()) << "its end clears its own item";
     // Deleting the playing entry stops its sound.
-    tapItem(grid(), {0, 1});
+    tap(grid(), {0, 1});
     storage->removeSoundEffect(storage->soundEffects()[1]);
     drain();
     EXPECT_FALSE(model->playingEffect());
@@ -195,7 +186,7 @@ TEST_F(MineTest, ARecordingWithoutItsFileLooksUnavailableAndATapSaysWhyNothingPl
     storage->addSoundEffect(QELSoundEffect::customSoundEffectWithName("丢失的录音", "/丢失的录音.caf"));
     drain();
     auto quiet = platform::setDebugErrorSink([](const platform::DebugErrorEntry&) {});
-    tapItem(grid(), {0, 1});
+    tap(grid(), {0, 1});
     platform::setDebugErrorSink(quiet);
     EXPECT_FALSE(cell(1)->isSelected());
     EXPECT_FALSE(model->playingEffect());
@@ -251,7 +242,7 @@ TEST_F(MineTest, AFilledGridShowsEveryEntryThePlayingOneInTheAccentColourAndTags
     storage->addSoundEffect(QELSoundEffect::customSoundEffectWithName("掌声雷动", "/b.caf"));
     storage->addSoundEffect(builtIn(2, 2));
     drain();
-    tapItem(grid(), {0, 2});
+    tap(grid(), {0, 2});
     const QImage shot = uitest::screenshot(*window, "mine-grid.png");
     int shown = 0;
     for (int64_t row = 0; row < 6; ++row) shown += cell(row) && cell(row)->isVisible();
@@ -271,36 +262,16 @@ TEST_F(MineTest, AFilledGridShowsEveryEntryThePlayingOneInTheAccentColourAndTags
     EXPECT_EQ(cell(1)->customTag()->image().toImage(), idle);
 }
 
-
 constexpr const char* kHint = "长按可再次编辑";
-
-// Counts the hint each time an alert panel comes on screen with it, and
-// notes whether it came inside a window.
-class HintCounter : public QObject {
-public:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* view = dynamic_cast<QELNavigationAlertView*>(watched);
-        if (view && event->type() == QEvent::Show &&
-            view->titleLabel()->text() == QString::fromUtf8(kHint)) {
-            ++shown;
-            inWindow = !view->isWindow();
-        }
-        return false;
-    }
-    int shown = 0;
-    bool inWindow = false;
-};
 
 class MineEditTest : public MineTest {
 protected:
     void SetUp() override {
         MineTest::SetUp();
         UserDefaults::standard().removeObjectForKey(QELMySoundEffectsViewController::kEditAlertKey);
-        qApp->installEventFilter(&hints);
     }
     void TearDown() override {
         uitest::advance(10);  // lets a shown hint finish
-        qApp->removeEventFilter(&hints);
         MineTest::TearDown();
     }
 
@@ -312,7 +283,7 @@ protected:
     void openAddPicker() { tap(screen->navigationController()->navigationBar()->leftButton()); }
     void choose(const IndexPath& ip) {
         ASSERT_TRUE(picker());
-        tapItem(picker()->collectionView(), ip);
+        tap(picker()->collectionView(), ip);
     }
     // Esc pressed where the keyboard is, bubbling up as keys do.
     static void escape(QWidget* where) {
@@ -327,7 +298,9 @@ protected:
         return UserDefaults::standard().boolForKey(QELMySoundEffectsViewController::kEditAlertKey);
     }
 
-    HintCounter hints;
+    int hints() const { return static_cast<int>(alerts.titles.count(kHint)); }
+
+    uitest::AlertTitles alerts;
 };
 
 TEST_F(MineEditTest, TheCardStacksItsChoicesCancelAndEscLeaveTheEntryAndDeleteRemovesIt) {
@@ -379,7 +352,7 @@ TEST_F(MineEditTest, ReplaceKeepsTheLengthAndPutsTheChoiceInPlaceWithoutHint) {
     EXPECT_FALSE(screen->presentedViewController()) << "the picker has closed";
     EXPECT_EQ(events(), std::vector<std::string>{"event:addFavorite"});
     EXPECT_FALSE(model->playingEffect()) << "a choice is not played";
-    EXPECT_EQ(hints.shown, 0);
+    EXPECT_EQ(hints(), 0);
     EXPECT_FALSE(hintRemembered());
 }
 
@@ -401,7 +374,7 @@ TEST_F(MineEditTest, ThePickerShowsTheCatalogueAndTheHintComesAfterTheFirstChoic
     escape(picker()->collectionView());
     EXPECT_FALSE(screen->presentedViewController()) << "or with Esc";
     EXPECT_TRUE(names().empty());
-    EXPECT_EQ(hints.shown, 0);
+    EXPECT_EQ(hints(), 0);
     EXPECT_FALSE(hintRemembered());
 
     openAddPicker();
@@ -409,15 +382,15 @@ TEST_F(MineEditTest, ThePickerShowsTheCatalogueAndTheHintComesAfterTheFirstChoic
     EXPECT_EQ(names(), std::vector<std::string>{builtIn(3)->name()});
     EXPECT_FALSE(screen->emptyView()->isVisible());
     EXPECT_FALSE(screen->presentedViewController());
-    EXPECT_EQ(hints.shown, 1);
-    EXPECT_TRUE(hints.inWindow) << "under a navigation bar, not a window of its own";
+    EXPECT_EQ(hints(), 1);
+    EXPECT_TRUE(alerts.inWindow) << "under a navigation bar, not a window of its own";
     EXPECT_TRUE(hintRemembered());
     uitest::advance(10);
 
     openAddPicker();
     choose({0, 3});
     EXPECT_EQ(names().size(), 1u) << "the same effect twice is one entry";
-    EXPECT_EQ(hints.shown, 1) << "never again on this device";
+    EXPECT_EQ(hints(), 1) << "never again on this device";
     EXPECT_EQ(events(), (std::vector<std::string>{"event:addFavorite", "event:addFavorite"}));
 }
 

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 #include <QDir>
+#include <QTest>
 
 #include <cstdlib>
 #include <filesystem>
@@ -34,6 +35,17 @@ void advance(double seconds) {
 std::string outputDir() {
     QDir().mkpath(QUELLIO_TEST_OUTPUT_DIR);
     return QUELLIO_TEST_OUTPUT_DIR;
+}
+
+void tap(QWidget* widget) {
+    QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+    drain();
+}
+
+void tap(platform::CollectionView* grid, const platform::IndexPath& ip) {
+    QTest::mouseClick(grid->contentWidget(), Qt::LeftButton, {},
+                      grid->layoutFrameForItem(ip).center().toPoint());
+    drain();
 }
 
 std::unique_ptr<platform::Window> showInWindow(std::shared_ptr<platform::ViewController> root,
