@@ -54,8 +54,7 @@ TEST(ProgramTest, EveryRunsSessionArrivesNextTimeWhetherQuitOrEndedBySignal) {
     {
         ChildProcess driver({self(), "--drive", "first"}, env(first));
         std::string steps;
-        const int status = driver.waitForExit(std::chrono::seconds(120), &steps);
-        ASSERT_TRUE(exitedWithZero(status)) << "status " << status << " after:\n" << steps;
+        ASSERT_TRUE(exitedWithZero(driver.waitForExit(std::chrono::seconds(120), &steps))) << steps;
     }
     // The real program, up once its upload at start is stored.
     auto endBy = [&](int signal) {
@@ -176,10 +175,7 @@ TEST(ProgramTest, TheProgramAndTheCommandLineShareOneCollection) {
         ASSERT_TRUE(holds(ours)) << "the program's answer to e" << i;
     }
     std::string steps;
-    const int status = driver.waitForExit(std::chrono::seconds(120), &steps);
-    ASSERT_TRUE(status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0)
-        << "the program ended with status " << status << " after:\n"
-        << steps;
+    ASSERT_TRUE(exitedWithZero(driver.waitForExit(std::chrono::seconds(120), &steps))) << steps;
 
     const auto names = namesInFile(collection);
     EXPECT_EQ(names.size(), 2u * kSharedAdds);
@@ -214,8 +210,7 @@ TEST(ProgramTest, ATappedEffectReachesTheVirtualMicrophoneAndNothingIsLeftBehind
     const std::string played = driver.waitForLine("played: ", std::chrono::seconds(60));
     ASSERT_FALSE(played.empty());
     std::string steps;
-    const int status = driver.waitForExit(std::chrono::seconds(60), &steps);
-    ASSERT_TRUE(status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0) << steps;
+    ASSERT_TRUE(exitedWithZero(driver.waitForExit(std::chrono::seconds(60), &steps))) << steps;
     EXPECT_EQ(testsupport::PulseServer::ourModules(), 0);
     EXPECT_EQ(server.pactl("get-default-source"), "speakers.monitor\n");
 
