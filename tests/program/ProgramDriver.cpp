@@ -28,7 +28,6 @@
 #include "core/settings/QELAudioRouting.h"
 #include "foundation/RunLoop.h"
 #include "support/CollectorProcess.h"
-#include "ui/board/QELSoundEffectCollectionViewCell.h"
 #include "ui/board/QELSoundEffectListViewController.h"
 #include "ui/maker/QELSoundEffectMakeViewController.h"
 #include "ui/maker/QELSoundEffectMakerView.h"
@@ -92,14 +91,9 @@ void tapItem(CollectionView* grid, const IndexPath& ip) {
     tap(grid->contentWidget(), grid->layoutFrameForItem(ip).center().toPoint());
 }
 
-// The row of the grid's first section whose cell shows `name`.
-std::optional<int64_t> rowNamed(CollectionView* grid, const QString& name) {
-    for (int64_t row = 0; row < grid->numberOfItemsInSection(0); ++row) {
-        auto* cell =
-            dynamic_cast<QELSoundEffectCollectionViewCell*>(grid->cellForItemAtIndexPath({0, row}));
-        if (cell && cell->titleLabel()->text() == name) return row;
-    }
-    return std::nullopt;
+bool holds(const QELMySoundEffectStorage& storage, const std::string& name) {
+    return std::ranges::any_of(storage.soundEffects(),
+                               [&](const auto& e) { return e->name() == name; });
 }
 
 class Script {
@@ -180,11 +174,10 @@ public:
         until([&] { return maker.state() == QELSoundEffectMakeViewController::State::Ready; },
               "the save to finish");
 
-        step("find the recording in the collection tab");
+        step("find the recording in the collection");
         selectTab(2);
-        auto& mine = tabs().mySoundEffectsViewController();
-        until([&] { return rowNamed(mine.collectionView(), kRecordingName.c_str()).has_value(); },
-              "the recording's cell");
+        require(holds(tabs().mySoundEffectsViewController().viewModel()->storage(), kRecordingName),
+                "the recording's entry");
         require(fs::exists(kUserCollectionFileBasePath() + "/" + kRecordingName + ".caf"),
                 "the recording's file");
     }
@@ -194,13 +187,9 @@ public:
         auto& mine = tabs().mySoundEffectsViewController();
         auto& storage = mine.viewModel()->storage();
         selectTab(2);
-        auto has = [&](const std::string& name) {
-            return std::ranges::any_of(storage.soundEffects(),
-                                       [&](const auto& e) { return e->name() == name; });
-        };
         for (int i = 0; i < kSharedAdds; ++i) {
             const std::string theirs = "e" + std::to_string(i);
-            until([&] { return has(theirs); }, "the command line's " + theirs, 60);
+            until([&] { return holds(storage, theirs); }, "the command line's " + theirs, 60);
             require(mine.collectionView()->numberOfItemsInSection(0) ==
                         static_cast<int64_t>(storage.soundEffects().size()),
                     "the screen shows every entry");
