@@ -26,19 +26,13 @@ until grep -q "^Monitoring" "$work/monitor.log"; do sleep 0.05; done
 
 list=$(call com.zentrik.Quellio.List)
 case "$list" in "([('欢呼掌声', '掌声'), ('欢呼掌声', '欢呼'),"*) ;; *) fail "List: $list";; esac
-expect "ListFavorites" "(@as [],)" "$(call com.zentrik.Quellio.ListFavorites)"
 
 # Effects of nearly four seconds: still playing when the next call comes.
 expect "Play" "(true,)" "$(call com.zentrik.Quellio.Play 节奏氛围 击鼓)"
 expect "Playing" "(<'节奏氛围/击鼓'>,)" "$(playing)"
-# The same effect again stops it, as a second tap does.
-expect "Play again" "(false,)" "$(call com.zentrik.Quellio.Play 节奏氛围 击鼓)"
-expect "Playing after the second play" "(<''>,)" "$(playing)"
 
 case "$(call com.zentrik.Quellio.Play 欢呼掌声 没有)" in
     *com.zentrik.Quellio.Error.NoSuchEffect*) ;; *) fail "an unknown title is not NoSuchEffect";; esac
-case "$(call com.zentrik.Quellio.Play "$(head -c 10000 /dev/zero | tr '\0' x)" 掌声)" in
-    *com.zentrik.Quellio.Error.InvalidArgument*) ;; *) fail "a huge category is not InvalidArgument";; esac
 case "$(call com.zentrik.Quellio.PlayFavorite "")" in
     *com.zentrik.Quellio.Error.InvalidArgument*) ;; *) fail "an empty favourite is not InvalidArgument";; esac
 
@@ -52,7 +46,6 @@ expect "cli list" "$(printf '欢呼掌声\t掌声')" "$("$cli" list | head -1)"
 expect "cli play" "playing 节奏氛围/击鼓 in the running program" "$("$cli" play 节奏氛围 击鼓)"
 expect "Playing after cli play" "(<'节奏氛围/击鼓'>,)" "$(playing)"
 "$cli" stop
-expect "Playing after cli stop" "(<''>,)" "$(playing)"
 case "$("$cli" play 节奏氛围 没有 2>&1; echo "rc=$?")" in
     *NoSuchEffect*rc=1) ;; *) fail "the cli does not report a refusal";; esac
 # Imports go through the program: its collection shows them at once.
@@ -61,8 +54,6 @@ expect "cli import" "imported $work/Jingle.flac as Jingle" "$("$cli" collection 
 expect "ListFavorites after import" "(['Jingle'],)" "$(call com.zentrik.Quellio.ListFavorites)"
 case "$("$cli" collection import "$work/Jingle.flac" 2>&1; echo "rc=$?")" in
     *Error.NameTaken*rc=1) ;; *) fail "a second import of a name is not NameTaken";; esac
-case "$(call com.zentrik.Quellio.Import "$work" "" true true -- -16 false)" in
-    *Error.IsDirectory*) ;; *) fail "a folder is not refused as IsDirectory";; esac
 expect "Import as" "('跳', '')" "$(call com.zentrik.Quellio.Import "$work/Jingle.flac" 跳 true false -- -20 false)"
 # Without a bus it lists the catalogue itself.
 expect "cli list without a bus" "$(printf '欢呼掌声\t掌声')" \

@@ -5,15 +5,10 @@
 // How many entries the program and the command line each add in turn.
 inline constexpr int kSharedAdds = 50;
 
-// The name the first run types for its recording.
-inline const std::string kRecordingName = "开场 掌声";
-
 // Runs the program as `quellio` runs, driven through its screens by the
-// script of `phase`: "first" plays, collects, records and saves, then
-// quits; "second" relaunches over the same home and quits once the
-// collector at `collectorDb` holds the first run's session; "share" takes
+// script of `phase`: "first" plays, records and saves, then quits; "share" takes
 // turns with quellio-cli run by the test: each addition "e<i>" the command
 // line makes must reach the collection screen, and is answered by a
 // recording "p<i>" the program adds, kSharedAdds times, then quits. Prints each step
 // on stdout; a failed step goes to stderr and makes the result non-zero.
-int driveProgram(int argc, char** argv, const std::string& phase, const std::string& collectorDb);
+int driveProgram(int argc, char** argv, const std::string& phase);

@@ -1,18 +1,18 @@
-// The whole program, run twice over one home as a user would: what the
-// first run did reaches the analytics service (a local tally-collector) as
-// one session, uploaded when the program starts again.
+// The whole program as a user drives it, then started again and ended by
+// the desktop's signals: each run's session reaches the analytics service
+// (a local tally-collector) when the program next starts.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <string>
 #include <vector>
-
-#include <chrono>
-#include <filesystem>
 
 #include "core/catalogue/QELSoundEffect.h"
 #include "core/settings/QELAudioSettings.h"
@@ -34,45 +34,70 @@ std::string self() {
     return std::string(path, static_cast<size_t>(n > 0 ? n : 0));
 }
 
-TEST(ProgramTest, WhatTheUserDidArrivesAsOneSessionAfterARestart) {
+bool exitedWithZero(int status) {
+    return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(ProgramTest, EveryRunsSessionArrivesNextTimeWhetherQuitOrEndedBySignal) {
     testsupport::TempDir dir;
-    const std::string db = dir.file("collector.db");
-    CollectorProcess collector(db);
-    ASSERT_FALSE(collector.url().empty());
-    const std::vector<std::string> env = {
-        "QUELLIO_HOME=" + dir.file("home"), "QUELLIO_ANALYTICS_URL=" + collector.url(),
-        "QT_QPA_PLATFORM=offscreen", "QUELLIO_AUDIO_BACKEND=null"};
-    for (const std::string phase : {"first", "second"}) {
-        ChildProcess driver({self(), "--drive", phase, "--collector-db", db}, env);
-        ASSERT_TRUE(driver.running());
+    // The driven run uploads to a collector of its own: a later run is up
+    // once the main collector has stored that run's own upload.
+    CollectorProcess first(dir.file("first.db"));
+    CollectorProcess collector(dir.file("collector.db"));
+    CollectorProcess hanging(dir.file("hanging.db"), {"--hang"});
+    ASSERT_FALSE(first.url().empty() || collector.url().empty() || hanging.url().empty());
+    auto env = [&](const CollectorProcess& to) {
+        return std::vector<std::string>{"QUELLIO_HOME=" + dir.file("home"),
+                                        "QUELLIO_ANALYTICS_URL=" + to.url(),
+                                        "QT_QPA_PLATFORM=offscreen", "QUELLIO_AUDIO_BACKEND=null"};
+    };
+    {
+        ChildProcess driver({self(), "--drive", "first"}, env(first));
         std::string steps;
-        const int status = driver.waitForExit(std::chrono::seconds(120), &steps);
-        ASSERT_TRUE(status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0)
-            << "the " << phase << " run ended with status " << status << " after:\n"
-            << steps;
+        ASSERT_TRUE(exitedWithZero(driver.waitForExit(std::chrono::seconds(120), &steps))) << steps;
     }
+    // The real program, up once its upload at start is stored.
+    auto endBy = [&](int signal) {
+        ChildProcess program({QUELLIO_PROGRAM}, env(collector));
+        EXPECT_FALSE(collector.process().waitForLine("stored ").empty());
+        EXPECT_TRUE(exitedWithZero(program.kill(signal))) << strsignal(signal);
+    };
+    endBy(SIGTERM);
+    {
+        // An endpoint that never answers does not hold the end up (the
+        // bound is far below the upload's own time-out).
+        ChildProcess program({QUELLIO_PROGRAM}, env(hanging));
+        EXPECT_FALSE(hanging.process().waitForLine("received ").empty());
+        program.signal(SIGINT);
+        EXPECT_TRUE(exitedWithZero(program.waitForExit(std::chrono::seconds(8))));
+    }
+    endBy(SIGHUP);   // sends the first signalled run's session, which the hang kept
+    endBy(SIGTERM);  // sends the hung run's and the last one's
 
-    const auto uploads = collector.uploads();
+    auto uploads = first.uploads();
+    for (auto& upload : collector.uploads()) uploads.push_back(std::move(upload));
     std::vector<json> sessions;
+    std::set<std::string> ids;
     for (const auto& upload : uploads) {
-        const json& payload = upload["payload"];
-        EXPECT_EQ(payload["header"]["appkey"], "5f8e2a91c3d74b06e1a9c2d7");
-        for (const auto& s : payload["body"].value("sessions", json::array()))
+        EXPECT_EQ(upload["payload"]["header"]["appkey"], "5f8e2a91c3d74b06e1a9c2d7");
+        for (const auto& s : upload["payload"]["body"].value("sessions", json::array())) {
+            EXPECT_GE(s["duration"].get<int64_t>(), 0);
             sessions.push_back(s);
+            ids.insert(s["id"].get<std::string>());
+        }
     }
-    ASSERT_EQ(sessions.size(), 1u) << "the first run's; the second has not ended";
-    const json& session = sessions[0];
-    const std::string id = session["id"];
+    ASSERT_EQ(ids.size(), 4u) << "the driven run and the three that a signal ended";
+    ASSERT_EQ(sessions.size(), 4u) << "each sent once";
 
-    // Its events, from every upload, in the order the user caused them.
+    // The driven run's, sent first: its events in the order the user caused them.
+    const json& session = sessions[0];
     std::vector<std::string> events;
     for (const auto& upload : uploads)
         for (const auto& group : upload["payload"]["body"].value("ekv", json::array()))
-            for (const auto& e : group.value(id, json::array())) events.push_back(e["id"]);
-    EXPECT_EQ(events,
-              (std::vector<std::string>{"playSound", "click_tab", "addFavorite", "playFavorite",
-                                        "click_tab", "record_sound", "makeSound", "click_tab"}));
-
+            for (const auto& e : group.value(session["id"].get<std::string>(), json::array()))
+                events.push_back(e["id"]);
+    EXPECT_EQ(events, (std::vector<std::string>{"playSound", "click_tab", "record_sound",
+                                                "makeSound", "click_tab"}));
     // The pages the user stayed on long enough to count.
     std::vector<std::string> pages;
     for (const auto& page : session.value("pages", json::array())) {
@@ -150,10 +175,7 @@ TEST(ProgramTest, TheProgramAndTheCommandLineShareOneCollection) {
         ASSERT_TRUE(holds(ours)) << "the program's answer to e" << i;
     }
     std::string steps;
-    const int status = driver.waitForExit(std::chrono::seconds(120), &steps);
-    ASSERT_TRUE(status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0)
-        << "the program ended with status " << status << " after:\n"
-        << steps;
+    ASSERT_TRUE(exitedWithZero(driver.waitForExit(std::chrono::seconds(120), &steps))) << steps;
 
     const auto names = namesInFile(collection);
     EXPECT_EQ(names.size(), 2u * kSharedAdds);
@@ -165,8 +187,7 @@ TEST(ProgramTest, TheProgramAndTheCommandLineShareOneCollection) {
 
 // With the virtual microphone switched on, a board effect tapped in the
 // program is heard by another program recording "Quellio 虚拟麦克风", and
-// nothing of ours stays in the sound server, whether the program is killed
-// or quits.
+// nothing of ours stays in the sound server once it quits.
 TEST(ProgramTest, ATappedEffectReachesTheVirtualMicrophoneAndNothingIsLeftBehind) {
     testsupport::TempDir dir;
     testsupport::PulseServer server;
@@ -182,23 +203,14 @@ TEST(ProgramTest, ATappedEffectReachesTheVirtualMicrophoneAndNothingIsLeftBehind
     const std::vector<std::string> env = {"QUELLIO_HOME=" + home, "QT_QPA_PLATFORM=offscreen",
                                           "QUELLIO_BUFFER_FRAMES=1024"};
 
-    {
-        ChildProcess killed({self(), "--drive", "hold"}, env);
-        ASSERT_FALSE(killed.waitForLine("step: routed", std::chrono::seconds(60)).empty());
-        EXPECT_EQ(testsupport::PulseServer::ourModules(), 2);
-        killed.kill(SIGKILL);
-    }
-    EXPECT_EQ(testsupport::PulseServer::ourModules(), 2) << "a killed run cannot clean up";
-
     ChildProcess driver({self(), "--drive", "route"}, env);
     ASSERT_FALSE(driver.waitForLine("step: routed", std::chrono::seconds(60)).empty());
-    EXPECT_EQ(testsupport::PulseServer::ourModules(), 2) << "the killed run's pair is gone";
+    EXPECT_EQ(testsupport::PulseServer::ourModules(), 2);
     testsupport::Recording mic("quellio_mic", dir.file("mic.raw"), 3 * 44100);
     const std::string played = driver.waitForLine("played: ", std::chrono::seconds(60));
     ASSERT_FALSE(played.empty());
     std::string steps;
-    const int status = driver.waitForExit(std::chrono::seconds(60), &steps);
-    ASSERT_TRUE(status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0) << steps;
+    ASSERT_TRUE(exitedWithZero(driver.waitForExit(std::chrono::seconds(60), &steps))) << steps;
     EXPECT_EQ(testsupport::PulseServer::ourModules(), 0);
     EXPECT_EQ(server.pactl("get-default-source"), "speakers.monitor\n");
 
@@ -213,16 +225,9 @@ TEST(ProgramTest, ATappedEffectReachesTheVirtualMicrophoneAndNothingIsLeftBehind
 
 }  // namespace
 
-// `--drive PHASE [--collector-db FILE]` is the program under a script;
-// otherwise the tests run.
+// `--drive PHASE` is the program under a script; otherwise the tests run.
 int main(int argc, char** argv) {
-    std::string phase, db;
-    for (int i = 1; i + 1 < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--drive") phase = argv[i + 1];
-        if (a == "--collector-db") db = argv[i + 1];
-    }
-    if (!phase.empty()) return driveProgram(argc, argv, phase, db);
+    if (argc == 3 && std::string(argv[1]) == "--drive") return driveProgram(argc, argv, argv[2]);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -34,11 +34,8 @@ class AlertTest : public uitest::UiTest {
 protected:
     void SetUp() override {
         UiTest::SetUp();
-        window = std::make_unique<Window>();
         nav = createNavigationController(std::make_shared<ViewController>());
-        window->setRootViewController(nav);
-        window->show();
-        drain();
+        window = uitest::showInWindow(nav);
         QELNavigationAlertManager::alertView().installEventFilter(&shown);
     }
     void TearDown() override {

@@ -15,13 +15,6 @@ namespace {
 
 class PlatformTest : public uitest::UiTest {};
 
-TEST_F(PlatformTest, HexColoursSplitTheBytes) {
-    EXPECT_EQ(HEXCOLOR(0xEB866E), QColor(0xEB, 0x86, 0x6E));
-    const QColor c = HEXACOLOR(0x123456, 0.5);
-    EXPECT_EQ(c.rgb(), QColor(0x12, 0x34, 0x56).rgb());
-    EXPECT_NEAR(c.alphaF(), 0.5, 1e-3);
-}
-
 TEST_F(PlatformTest, GeometrySettersKeepTheOtherComponents) {
     QWidget v;
     v.setGeometry(10, 20, 30, 40);
@@ -105,10 +98,9 @@ TEST_F(PlatformTest, ControlSendsTouchEventsByWhereTheReleaseFalls) {
 }
 
 // A flat list of numbered items for the collection view.
-class Numbers : public CollectionViewDataSource, public CollectionViewDelegate {
+class Numbers : public CollectionViewDataSource {
 public:
     std::vector<int64_t> counts{5, 2};
-    std::vector<IndexPath> selections;
     int64_t numberOfSectionsInCollectionView(CollectionView&) override {
         return static_cast<int64_t>(counts.size());
     }
@@ -116,13 +108,8 @@ public:
         return counts[static_cast<size_t>(s)];
     }
     CollectionViewCell* cellForItemAtIndexPath(CollectionView& cv, const IndexPath& ip) override {
-        ++made;
         return static_cast<CollectionViewCell*>(cv.dequeueReusableCell("n", ip));
     }
-    void didSelectItemAtIndexPath(CollectionView&, const IndexPath& ip) override {
-        selections.push_back(ip);
-    }
-    int made = 0;
 };
 
 class CollectionViewTest : public uitest::UiTest {
@@ -139,14 +126,9 @@ protected:
         view->registerCellClass<CollectionViewCell>("n");
         view->resize(350, 40);
         view->setDataSource(&numbers);
-        view->setDelegate(&numbers);
         view->reloadData();
         view->show();
         drain();
-    }
-    void tap(const IndexPath& ip) {
-        QTest::mouseClick(view->contentWidget(), Qt::LeftButton, {},
-                          view->layoutFrameForItem(ip).center().toPoint());
     }
     Numbers numbers;
     std::unique_ptr<CollectionView> view;
@@ -178,19 +160,6 @@ TEST_F(CollectionViewTest, OnlyCellsInViewExistAndAreReused) {
     EXPECT_FALSE(view->cellForItemAtIndexPath({0, 0}));
     EXPECT_EQ(view->visibleCells().size(), 4u);
     EXPECT_EQ(view->contentWidget()->children().size(), 5u) << "cells that left were reused";
-}
-
-TEST_F(CollectionViewTest, TapSelectsOneItemAndTheSelectionStays) {
-    tap({0, 1});
-    tap({0, 3});
-    EXPECT_EQ(numbers.selections, (std::vector<IndexPath>{{0, 1}, {0, 3}}));
-    EXPECT_EQ(view->indexPathsForSelectedItems(), (std::vector<IndexPath>{{0, 3}}));
-    EXPECT_TRUE(view->cellForItemAtIndexPath({0, 3})->isSelected());
-    EXPECT_FALSE(view->cellForItemAtIndexPath({0, 1})->isSelected());
-    tap({0, 3});
-    EXPECT_EQ(numbers.selections.size(), 3u) << "a selected item reports its tap again";
-    view->deselectItemAtIndexPath({0, 3}, true);
-    EXPECT_FALSE(view->cellForItemAtIndexPath({0, 3})->isSelected());
 }
 
 TEST_F(CollectionViewTest, BatchUpdatesMoveTheSelectionWithItsItem) {

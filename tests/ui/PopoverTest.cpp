@@ -28,11 +28,7 @@ class PopoverTest : public uitest::UiTest {
 protected:
     void SetUp() override {
         UiTest::SetUp();
-        window = std::make_unique<Window>();
-        window->resize(320, 568);
-        window->setRootViewController(std::make_shared<ViewController>());
-        window->show();
-        drain();
+        window = uitest::showInWindow(std::make_shared<ViewController>(), {320, 568});
     }
     void TearDown() override {
         card.reset();

@@ -27,10 +27,7 @@ protected:
         routing.start();
         screen = std::make_shared<QELSettingsViewController>(routing);
         nav = std::make_shared<NavigationController>(screen);
-        window = std::make_unique<Window>();
-        window->setRootViewController(nav);
-        window->show();
-        uitest::drain();
+        window = uitest::showInWindow(nav);
     }
     void TearDown() override {
         window.reset();
@@ -66,7 +63,6 @@ protected:
 
 TEST_F(SettingsTest, ChoicesTakeEffectAndTheListsFollowTheServer) {
     EXPECT_TRUE(screen->routingSwitch()->isEnabled());
-    EXPECT_EQ(items(screen->monitorOutputBox()), (QStringList{"无", "Null Output"}));
     EXPECT_FALSE(screen->microphoneBox()->isEnabled());
 
     screen->routingSwitch()->setChecked(true);

@@ -15,13 +15,10 @@ protected:
         QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(5, 5));
         QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(500, 500));
     }
-    void touchDown() {
-        QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(5, 5));
-        QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(5, 5));
-    }
     std::vector<std::string> events() const { return sink->events(); }
-    ControlAction noop(const char* selector = "onTap:") {
-        return {selector, [](Control&) {}};
+    ControlAction noop() { return {"onTap:", [](Control&) {}}; }
+    std::vector<std::string> actions(ControlEvent event) {
+        return button.actionsForTarget(&button, event);
     }
 
     Button button;
@@ -29,88 +26,70 @@ protected:
     StatisticsTest() { button.resize(40, 40); }
 };
 
-TEST_F(StatisticsTest, DefaultRecordIsMadeAtFirstReadFromTheIdOfThatMoment) {
-    button.addTarget(&target, noop(), ControlEventTouchUpInside);
-    tapInside();
-    const auto infos = touchEventInfos(&button);
-    ASSERT_EQ(infos.size(), 1u);
-    EXPECT_EQ(infos.at(QELTouchEventType::TouchUpInside)->eventID, "");
-    setDefaultEventID(&button, "late");
-    tapInside();
-    EXPECT_TRUE(events().empty()) << "the empty default record stays";
-}
-
-TEST_F(StatisticsTest, DefaultIdSetBeforeTheFirstTapIsSentOnTouchUpInsideOnly) {
+TEST_F(StatisticsTest, ADefaultIdIsSentOnTouchUpInsideOnlyWhenSetBeforeTheFirstTap) {
     setDefaultEventID(&button, "makeSound");
     button.addTarget(&target, noop(), ControlEventTouchUpInside);
-    tapInside();
     tapInside();
     tapOutside();
-    EXPECT_EQ(events(), (std::vector<std::string>{"event:makeSound", "event:makeSound"}));
+    EXPECT_EQ(events(), std::vector<std::string>{"event:makeSound"});
+
+    // The record is made at the first read, from the id of that moment.
+    Button late;
+    late.resize(40, 40);
+    late.addTarget(&target, noop(), ControlEventTouchUpInside);
+    QTest::mouseClick(&late, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(touchEventInfos(&late).at(QELTouchEventType::TouchUpInside)->eventID, "");
+    setDefaultEventID(&late, "late");
+    QTest::mouseClick(&late, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(events().size(), 1u) << "the empty default record stays";
 }
 
-TEST_F(StatisticsTest, CombinedMaskRegistersTheFirstTypesActionForTheWholeMask) {
+// A mask of several events registers the action of its first type for all.
+TEST_F(StatisticsTest, EachEventLogsThroughTheRecordItsMaskRegistered) {
     setDefaultEventID(&button, "makeSound");
-    button.addTarget(&target, noop(), ControlEventTouchUpInside | ControlEventTouchDown);
-    EXPECT_EQ(button.actionsForTarget(&button, ControlEventTouchDown),
-              std::vector<std::string>{"qel_onTouchUpInside:"});
-    tapInside();  // touch down and touch up inside both log the inside record
-    EXPECT_EQ(events(), (std::vector<std::string>{"event:makeSound", "event:makeSound"}));
-}
-
-TEST_F(StatisticsTest, TouchDownOnlyControlUsesItsTouchDownRecordOtherEventsNone) {
-    setDefaultEventID(&button, "ignored");
     button.addTarget(&target, noop(), ControlEventValueChanged);
-    EXPECT_TRUE(button.actionsForTarget(&button, ControlEventValueChanged).empty());
-    button.addTarget(&target, noop(), ControlEventTouchDown);
-    EXPECT_TRUE(button.actionsForTarget(&button, ControlEventTouchUpInside).empty());
-    EXPECT_EQ(button.actionsForTarget(&button, ControlEventTouchDown),
+    EXPECT_TRUE(actions(ControlEventValueChanged).empty());
+    button.addTarget(&target, noop(),
+                     ControlEventTouchUpInside | ControlEventTouchUpOutside | ControlEventTouchDown);
+    for (ControlEvent e : {ControlEventTouchDown, ControlEventTouchUpOutside})
+        EXPECT_EQ(actions(e), std::vector<std::string>{"qel_onTouchUpInside:"});
+    tapInside();  // touch down and touch up inside
+    tapOutside();  // touch down and touch up outside
+    EXPECT_EQ(events(), std::vector<std::string>(4, "event:makeSound"));
+
+    // Touch down alone logs its own record; the default is not for it.
+    Button down;
+    down.resize(40, 40);
+    setDefaultEventID(&down, "ignored");
+    down.addTarget(&target, noop(), ControlEventTouchDown);
+    EXPECT_EQ(down.actionsForTarget(&down, ControlEventTouchDown),
               std::vector<std::string>{"qel_onTouchDown:"});
-    touchDown();
-    EXPECT_TRUE(events().empty()) << "the default record is for touch up inside";
-    setTouchEventInfos(&button,
-                       {{QELTouchEventType::TouchDown,
-                         QELTouchEventInfo::initWithEventID("down", "", std::nullopt, true)}});
-    touchDown();
-    EXPECT_EQ(events(), std::vector<std::string>{"event:down"});
+    EXPECT_TRUE(down.actionsForTarget(&down, ControlEventTouchUpInside).empty());
+    QTest::mouseClick(&down, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(events().size(), 4u);
+    setTouchEventInfos(&down, {{QELTouchEventType::TouchDown,
+                                QELTouchEventInfo::initWithEventID("down", "", std::nullopt, true)}});
+    QTest::mouseClick(&down, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(events().back(), "event:down");
 }
 
-TEST_F(StatisticsTest, CombinedUpMaskLogsTouchUpOutsideThroughTheInsideRecord) {
-    const auto record =
-        QELTouchEventInfo::initWithEventID("record_sound", "完成录音", std::nullopt, true);
-    button.addTarget(&target, noop(), ControlEventTouchUpInside | ControlEventTouchUpOutside);
-    setTouchEventInfos(&button, {{QELTouchEventType::TouchUpInside, record}});
-    EXPECT_EQ(button.actionsForTarget(&button, ControlEventTouchUpOutside),
-              std::vector<std::string>{"qel_onTouchUpInside:"});
-    tapOutside();
-    tapInside();
-    EXPECT_EQ(events(), (std::vector<std::string>{"event:record_sound", "event:record_sound"}));
-}
-
-TEST_F(StatisticsTest, RecordsRespectDetailDisabledAndEmptyIds) {
-    button.addTarget(&target, noop(), ControlEventTouchUpInside);
+TEST_F(StatisticsTest, RecordsRespectDetailDisabledAndEmptyIdsAfterTheTargetsOwnAction) {
+    bool loggedFirst = false;
+    button.addTarget(&target, {"onTap:", [&](Control&) { loggedFirst = !sink->log.empty(); }},
+                     ControlEventTouchUpInside);
     QELTouchEventInfo::Detail detail{{"k", platform::Value(std::string("v"))}};
     auto info = QELTouchEventInfo::initWithEventID("withDetail", "", detail, true);
     setTouchEventInfos(&button, {{QELTouchEventType::TouchUpInside, info}});
     tapInside();
     ASSERT_EQ(events().size(), 1u);
     EXPECT_TRUE(events()[0].starts_with("event:withDetail:")) << events()[0];
+    EXPECT_FALSE(loggedFirst) << "the target's own action runs first";
     info->logEnabled = false;
     tapInside();
     info->logEnabled = true;
     info->eventID.clear();
     tapInside();
     EXPECT_EQ(events().size(), 1u);
-}
-
-TEST_F(StatisticsTest, TheTargetsOwnActionRunsBeforeTheLog) {
-    std::vector<std::string> order;
-    button.addTarget(&target, {"onTap:", [&](Control&) { order.push_back("own"); }},
-                     ControlEventTouchUpInside);
-    setDefaultEventID(&button, "x");
-    tapInside();
-    order.push_back(sink->log.empty() ? "" : sink->log.back());
-    EXPECT_EQ(order, (std::vector<std::string>{"own", "event:x"}));
 }
 
 }  // namespace

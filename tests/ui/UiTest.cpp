@@ -2,10 +2,10 @@
 
 #include <unistd.h>
 #include <QDir>
+#include <QTest>
 
 #include <cstdlib>
 #include <filesystem>
-#include <iostream>
 
 #include "audio/AudioEngine.h"
 #include "foundation/RunLoop.h"
@@ -37,11 +37,31 @@ std::string outputDir() {
     return QUELLIO_TEST_OUTPUT_DIR;
 }
 
+void tap(QWidget* widget) {
+    QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+    drain();
+}
+
+void tap(platform::CollectionView* grid, const platform::IndexPath& ip) {
+    QTest::mouseClick(grid->contentWidget(), Qt::LeftButton, {},
+                      grid->layoutFrameForItem(ip).center().toPoint());
+    drain();
+}
+
+std::unique_ptr<platform::Window> showInWindow(std::shared_ptr<platform::ViewController> root,
+                                               QSize size) {
+    auto window = std::make_unique<platform::Window>();
+    if (size.isValid()) window->resize(size);
+    window->setRootViewController(std::move(root));
+    window->show();
+    drain();
+    return window;
+}
+
 QImage screenshot(QWidget& window, const std::string& name) {
     const QImage shot = window.grab().toImage();
     const std::string path = outputDir() + "/" + name;
     EXPECT_TRUE(shot.save(QString::fromStdString(path))) << path;
-    std::cout << "screenshot: " << path << '\n';
     return shot;
 }
 

@@ -5,12 +5,15 @@
 #include <QApplication>
 #include <QColor>
 #include <QImage>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "foundation/Clock.h"
 #include "ui/platform/CollectionView.h"
+#include "ui/platform/ViewController.h"
 #include "ui/statistics/QELStatistics.h"
+#include "ui/utils/QELNavigationAlert.h"
 
 namespace uitest {
 
@@ -34,6 +37,24 @@ public:
     std::vector<std::string> log;
 };
 
+// Notes the title of each navigation alert as it comes on screen, and
+// whether it came inside a window rather than as a window of its own.
+class AlertTitles : public QObject {
+public:
+    AlertTitles() { qApp->installEventFilter(this); }
+    ~AlertTitles() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* view = dynamic_cast<QELNavigationAlertView*>(watched);
+        if (view && event->type() == QEvent::Show) {
+            titles.push_back(view->titleLabel()->text());
+            inWindow = !view->isWindow();
+        }
+        return false;
+    }
+    QStringList titles;
+    bool inWindow = false;
+};
+
 // The process's manual clock, driving the main run loop and the null audio
 // output.
 platform::ManualClock& clock();
@@ -52,6 +73,15 @@ protected:
 };
 
 std::string outputDir();
+
+// A click in the middle of `widget`, or of the grid's item at `ip`, and
+// what follows from it.
+void tap(QWidget* widget);
+void tap(platform::CollectionView* grid, const platform::IndexPath& ip);
+
+// A window showing `root`, laid out at `size` (the window's own when empty).
+std::unique_ptr<platform::Window> showInWindow(std::shared_ptr<platform::ViewController> root,
+                                               QSize size = {});
 
 // Grabs `window` and saves it as `name` in outputDir() for people to look at;
 // returns the picture so that a test checks what they would look for.
