@@ -35,13 +35,7 @@ TEST_F(TLEventMgrTest, QuotaShortensThePathThenOverflows) {
 }
 
 TEST_F(TLEventMgrTest, TimersSaveTheWindowAndCloseItAtTheBoundary) {
-    TLAnalyticsConfig config;
-    config.appKey = "k";
-    config.primaryURL = config.alternateURL = "";
-    config.bCrashReportEnabled = false;
-    data->job().networkAvailable = [] { return false; };
-    Tally::startWithConfigure(config);
-    loop.runUntilIdle();
+    startOffline();
     // Text that would break statements built by pasting values.
     const std::string key = "it's";
     const std::string label = "say \"hi\"; DROP TABLE agTable; --'";

@@ -6,24 +6,33 @@
 #include "analytics/collect/TallyUtility.h"
 #include "analytics/upload/TallyDataPipeline.h"
 
-// A TallyHarness whose SDK has the real pipeline: files, database, uploads.
+// Gives `runtime` the real pipeline: files, database, uploads.
+inline std::shared_ptr<TallyDataPipeline> attachDataPipeline(TallyRuntime& runtime, bool online) {
+    auto data = std::make_shared<TallyDataPipeline>(runtime);
+    runtime.setPipeline(data);
+    data->job().networkAvailable = [online] { return online; };
+    return data;
+}
+
+// A TallyHarness whose SDK has the real pipeline.
 class TallyDataHarness : public TallyHarness {
 protected:
-    TallyDataHarness() : data(std::make_shared<TallyDataPipeline>(runtime)) {
-        runtime.setPipeline(data);
-        data->job().networkAvailable = [] { return true; };
-    }
+    TallyDataHarness() : data(attachDataPipeline(runtime, true)) {}
 
-    void startWith(const std::string& primary, const std::string& alternate = {},
-                   bool crashReport = false) {
-        TLAnalyticsConfig config;
-        config.appKey = "5f8e2a91c3d74b06e1a9c2d7";
-        config.primaryURL = primary;
-        config.alternateURL = alternate;
-        config.bCrashReportEnabled = crashReport;
-        Tally::startWithConfigure(config);
+    void startWith(const std::string& url) {
+        Tally::startWithConfigure(tallyConfig(url));
         loop.runUntilIdle();
         waitForJob();
+    }
+
+    // Started without network, which stays down: records pile up in the
+    // collector until the test makes envelopes.
+    void startOffline(int policy = 1) {
+        data->job().networkAvailable = [] { return false; };
+        TLAnalyticsConfig config = tallyConfig();
+        config.ePolicy = policy;
+        Tally::startWithConfigure(config);
+        loop.runUntilIdle();
     }
 
     // Lets a running upload job finish (real network, bounded).
