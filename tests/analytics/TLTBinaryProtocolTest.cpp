@@ -172,34 +172,6 @@ TEST(ThriftWireFormat, ReaderRefusesBrokenInputWithoutOverreading) {
     EXPECT_THROW(TLTDeserialize<TLTResponse>(std::vector<uint8_t>{0}), TLTProtocolException);
 }
 
-TEST(ThriftWireFormat, SizeLimitAndMessages) {
-    TLTMemoryBuffer out;
-    TLTBinaryProtocol writer(out);
-    writer.writeMessageBegin("post", TLTMessageReply, 9);
-    writer.writeString("0123456789");
-    TLTMemoryBuffer in(out.getBuffer());
-    TLTBinaryProtocol reader(in);
-    reader.setMessageSizeLimit(4);
-    const auto message = reader.readMessageBegin();
-    EXPECT_EQ(message.name, "post");
-    EXPECT_EQ(message.type, TLTMessageReply);
-    EXPECT_EQ(message.seqid, 9);
-    try {
-        reader.readString();
-        FAIL();
-    } catch (const TLTProtocolException& x) {
-        EXPECT_STREQ(x.what(), "Message too big.  Size limit is: 4 Message size is: 10");
-    }
-    // Non-strict reading accepts the old, versionless message form.
-    TLTMemoryBuffer old;
-    TLTBinaryProtocol oldWriter(old, false, false);
-    oldWriter.writeMessageBegin("call", TLTMessageCall, 3);
-    TLTMemoryBuffer oldIn(old.getBuffer());
-    EXPECT_EQ(TLTBinaryProtocol(oldIn).readMessageBegin().name, "call");
-    TLTMemoryBuffer strictIn(old.getBuffer());
-    EXPECT_THROW(TLTBinaryProtocol(strictIn, true).readMessageBegin(), TLTProtocolException);
-}
-
 TEST(ThriftWireFormat, UnknownFieldsAreSkipped) {
     Samples s;
     TLTMemoryBuffer out;

@@ -2,17 +2,7 @@
 
 using platform::Value;
 
-namespace {
-
-class TallyCollector : public TallyHarness {
-protected:
-    void SetUp() override {
-        start();
-        takeLog();
-    }
-};
-
-}  // namespace
+using TallyCollector = TallyStarted;
 
 TEST_F(TallyCollector, TimedEventsPairTheNewestBeginWithEachEnd) {
     Tally::beginEvent("load", "cat");

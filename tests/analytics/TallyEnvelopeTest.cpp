@@ -192,14 +192,9 @@ TEST_F(TallyEnvelopeTest, ExchangeIdentityFile) {
     const std::string signature = lastEnvelope().signature();
     EXPECT_EQ(doc["signature"], signature);
     // The checksum: upper-case MD5 of the lower-case hex of the signature's bytes 2 to 17.
-    std::string checksum;
-    ASSERT_EQ(testsupport::run(testsupport::systemPython() +
-                                   " -c 'import hashlib, sys; print(hashlib.md5(sys.argv[1][4:36]"
-                                   ".lower().encode()).hexdigest().upper(), end=\"\")' " +
-                                   signature,
-                               &checksum),
-              0);
-    EXPECT_EQ(doc["checksum"], checksum);
+    std::string bytes2to17 = signature.substr(4, 32);
+    for (char& c : bytes2to17) c = static_cast<char>(std::tolower(c));
+    EXPECT_EQ(doc["checksum"], TLANUtil::md5(bytes2to17));
     EXPECT_FALSE(doc.contains("tlid"));
 }
 

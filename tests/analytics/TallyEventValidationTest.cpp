@@ -9,15 +9,9 @@ std::string idWarning(const std::string& id) {
     return "TLLOG: (Warning) event_id (" + id + ") max bytes length > 128";
 }
 
-class TallyEventValidation : public TallyHarness {
-protected:
-    void SetUp() override {
-        start();
-        takeLog();
-    }
-};
-
 }  // namespace
+
+using TallyEventValidation = TallyStarted;
 
 TEST_F(TallyEventValidation, EventIdsUpTo128BytesAreAcceptedLongerOrBlankOnesAreRejected) {
     const std::string exact = std::string(125, 'a') + "声";  // 128 bytes

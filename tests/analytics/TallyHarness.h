@@ -123,3 +123,12 @@ protected:
     std::mutex logMutex;
     std::vector<std::string> log;
 };
+
+// A TallyHarness whose SDK has started, its start-up log taken.
+class TallyStarted : public TallyHarness {
+protected:
+    void SetUp() override {
+        start();
+        takeLog();
+    }
+};
