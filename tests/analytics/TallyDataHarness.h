@@ -42,6 +42,21 @@ protected:
         loop.runUntilIdle();
     }
 
+    // An imprint as the service sends it, with these values.
+    void imprint(const std::map<std::string, std::string>& values) {
+        TLTImprint i;
+        std::map<std::string, TLTImprintValue> properties;
+        for (const auto& [k, v] : values) {
+            properties[k].set_value(v);
+            properties[k].set_ts(1);
+            properties[k].set_guid("g");
+        }
+        i.set_property(properties);
+        i.set_version(1);
+        i.set_checksum(i.computeChecksum());
+        data->job().applyImprint(i);
+    }
+
     std::vector<TallyUtility::EnvelopeFile> envelopeFiles() {
         return TallyUtility::envelopeFiles(runtime);
     }

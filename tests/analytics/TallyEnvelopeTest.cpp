@@ -130,15 +130,7 @@ TEST_F(TallyEnvelopeTest, EncryptionFollowsTheImprintThenTheSetting) {
     EXPECT_EQ(static_cast<int32_t>(plain.size()), e.length());
     EXPECT_EQ(json::parse(plain)["body"]["ekv"][0].begin().value()[0]["id"], "secret");
 
-    TLTImprint imprint;
-    TLTImprintValue off;
-    off.set_value("0");
-    off.set_ts(1);
-    off.set_guid("g");
-    imprint.set_property({{"codex", off}});
-    imprint.set_version(1);
-    imprint.set_checksum(imprint.computeChecksum());
-    data->job().applyImprint(imprint);
+    imprint({{"codex", "0"}});
     ASSERT_TRUE(data->envelope().makeEnvelopeData());
     EXPECT_EQ(lastEnvelope().codex(), 0);
 }

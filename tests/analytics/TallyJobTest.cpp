@@ -7,20 +7,6 @@ class TallyJobTest : public TallyDataHarness {
 protected:
     TallyJob& job() { return data->job(); }
 
-    void imprint(std::map<std::string, std::string> values) {
-        TLTImprint i;
-        std::map<std::string, TLTImprintValue> properties;
-        for (const auto& [k, v] : values) {
-            properties[k].set_value(v);
-            properties[k].set_ts(1);
-            properties[k].set_guid("g");
-        }
-        i.set_property(properties);
-        i.set_version(1);
-        i.set_checksum(i.computeChecksum());
-        job().applyImprint(i);
-    }
-
     std::string envelopeFile(int64_t ageMs, size_t size) {
         const auto name = TLFormat("%lld_envelope.log", static_cast<long long>(kStart * 1000) -
                                                             static_cast<long long>(ageMs));
