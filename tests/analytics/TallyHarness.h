@@ -14,6 +14,40 @@
 #include "foundation/Application.h"
 #include "support/TestSupport.h"
 
+inline constexpr const char* kTallyKey = "5f8e2a91c3d74b06e1a9c2d7";
+inline constexpr double kTallyStart = 1'700'000'000;  // seconds since 1970
+
+// Settings to start the SDK with: nothing leaves the machine unless `url`
+// names a collector.
+inline TLAnalyticsConfig tallyConfig(const std::string& url = "", bool crashReport = false) {
+    TLAnalyticsConfig config;
+    config.appKey = kTallyKey;
+    config.primaryURL = url;
+    config.alternateURL = "";
+    config.bCrashReportEnabled = crashReport;
+    return config;
+}
+
+// One SDK instance on a manual clock with its own run loop, defaults,
+// notification centre and files under `home`, current while it lives.
+// Processes that share `home` share the SDK's files.
+struct TallyWorld {
+    explicit TallyWorld(const std::string& home, double start = kTallyStart)
+        : clock(platform::Date::fromUnixSeconds(start)),
+          loop(clock),
+          defaults(home + "/defaults.plist"),
+          runtime(TallyEnvironment{&clock, &defaults, &loop, &center, home + "/Library",
+                                   home + "/SharedUDID"}),
+          scope(runtime) {}
+
+    platform::ManualClock clock;
+    platform::RunLoop loop;
+    platform::UserDefaults defaults;
+    platform::NotificationCenter center;
+    TallyRuntime runtime;
+    TallyRuntime::Scope scope;
+};
+
 // What the collector handed on, for tests to look at.
 class RecordingPipeline : public TallyPipeline {
 public:
@@ -40,19 +74,13 @@ public:
     bool crashReport = false;
 };
 
-// One SDK instance on a manual clock, its own run loop, defaults, notification
-// centre and files, current for the test's lifetime; its log is captured.
+// A TallyWorld in a fresh folder whose collector hands on to a
+// RecordingPipeline; the SDK's log is captured.
 class TallyHarness : public ::testing::Test {
 protected:
-    static constexpr double kStart = 1'700'000'000;  // seconds since 1970
+    static constexpr double kStart = kTallyStart;
 
-    TallyHarness()
-        : clock(platform::Date::fromUnixSeconds(kStart)),
-          loop(clock),
-          defaults(dir.file("Preferences/defaults.plist")),
-          runtime(environment()),
-          scope(runtime),
-          pipeline(std::make_shared<RecordingPipeline>()) {
+    TallyHarness() : pipeline(std::make_shared<RecordingPipeline>()) {
         runtime.setPipeline(pipeline);
         setTallyLogSink([this](const std::string& line) {
             std::lock_guard lock(logMutex);
@@ -61,19 +89,8 @@ protected:
     }
     ~TallyHarness() override { setTallyLogSink({}); }
 
-    TallyEnvironment environment() {
-        TallyEnvironment env;
-        env.clock = &clock;
-        env.defaults = &defaults;
-        env.runLoop = &loop;
-        env.notificationCenter = &center;
-        env.libraryDirectory = dir.file("Library");
-        env.sharedUDIDDirectory = dir.file("SharedUDID");
-        return env;
-    }
-
-    void start(const std::string& key = "5f8e2a91c3d74b06e1a9c2d7") {
-        TLAnalyticsConfig config;
+    void start(const std::string& key = kTallyKey) {
+        TLAnalyticsConfig config = tallyConfig();
         config.appKey = key;
         Tally::startWithConfigure(config);
         loop.runUntilIdle();
@@ -96,13 +113,22 @@ protected:
     TallyInternal& collector() { return runtime.internal(); }
 
     testsupport::TempDir dir;
-    platform::ManualClock clock;
-    platform::RunLoop loop;
-    platform::UserDefaults defaults;
-    platform::NotificationCenter center;
-    TallyRuntime runtime;
-    TallyRuntime::Scope scope;
+    TallyWorld world{dir.path()};
+    platform::ManualClock& clock = world.clock;
+    platform::RunLoop& loop = world.loop;
+    platform::UserDefaults& defaults = world.defaults;
+    platform::NotificationCenter& center = world.center;
+    TallyRuntime& runtime = world.runtime;
     std::shared_ptr<RecordingPipeline> pipeline;
     std::mutex logMutex;
     std::vector<std::string> log;
+};
+
+// A TallyHarness whose SDK has started, its start-up log taken.
+class TallyStarted : public TallyHarness {
+protected:
+    void SetUp() override {
+        start();
+        takeLog();
+    }
 };

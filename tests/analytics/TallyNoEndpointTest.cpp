@@ -4,9 +4,7 @@
 
 namespace {
 
-class TallyNoEndpoint : public TallyDataHarness {};
-
-TEST_F(TallyNoEndpoint, OnlyTheEnvironmentNamesTheService) {
+TEST(TallyEndpoints, OnlyTheEnvironmentNamesTheService) {
     ::unsetenv("QUELLIO_ANALYTICS_URL");
     ::unsetenv("QUELLIO_ANALYTICS_URL_ALT");
     EXPECT_EQ(TLAnalyticsConfig().primaryURL, "");
@@ -21,8 +19,11 @@ TEST_F(TallyNoEndpoint, OnlyTheEnvironmentNamesTheService) {
     ::unsetenv("QUELLIO_ANALYTICS_URL_ALT");
 }
 
+using TallyNoEndpoint = TallyDataHarness;
+
 TEST_F(TallyNoEndpoint, SessionsPileUpAsTheNewestTenEnvelopes) {
     startWith("");
+    std::string oldest;
     for (int i = 0; i < 12; ++i) {
         Tally::event("e" + std::to_string(i));
         loop.runUntilIdle();
@@ -30,9 +31,12 @@ TEST_F(TallyNoEndpoint, SessionsPileUpAsTheNewestTenEnvelopes) {
         post(platform::kApplicationWillResignActiveNotification);
         EXPECT_FALSE(data->job().jobRunning);
         post(platform::kApplicationDidBecomeActiveNotification);
+        if (oldest.empty() && !envelopeFiles().empty()) oldest = envelopeFiles().front().path;
     }
     data->waitForSendQueue();
     EXPECT_EQ(envelopeFiles().size(), TallyDataPipeline::kMaxEnvelopeFiles);
+    ASSERT_FALSE(oldest.empty());
+    EXPECT_FALSE(std::filesystem::exists(oldest));
     EXPECT_TRUE(logged("no analytics endpoint: 10 envelope files kept"));
     EXPECT_FALSE(logged("prepare to post log data"));
     EXPECT_TRUE(config().configureWithKey("lastPostInterval").isNull());

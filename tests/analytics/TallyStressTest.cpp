@@ -8,10 +8,9 @@
 
 using platform::Value;
 
-using TallyStress = TallyHarness;
+using TallyStress = TallyStarted;
 
 TEST_F(TallyStress, ConcurrentCallersLoseNothingAndTheCollectorStaysOnTheMainLoop) {
-    start();
     constexpr int kThreads = 6;
     constexpr int kPerThread = 200;  // stays below the eight-hour limit
     std::atomic<int> running{kThreads};
@@ -58,7 +57,6 @@ TEST_F(TallyStress, ConcurrentCallersLoseNothingAndTheCollectorStaysOnTheMainLoo
 }
 
 TEST_F(TallyStress, LifeCycleNotificationsRaceWithCallers) {
-    start();
     // The caller's work is bounded, so each turn of the loop ends.
     std::atomic<bool> done{false};
     std::thread caller([&] {

@@ -179,8 +179,7 @@ TEST_F(CatalogueDeathTest, MalformedCategoryFilesStopWithTheirMessageInCheckOrde
     EXPECT_DEATH(QELSoundEffectCategory::initWithPath(path("NoIndex.plist")), fatalPattern("Key of `index` not found"));
 }
 
-TEST_F(CatalogueDeathTest, MissingBundleOrFileAndProgrammingErrorsStop) {
-
+TEST_F(CatalogueDeathTest, AMissingBundleStops) {
     EXPECT_DEATH(
         {
             ::setenv("QUELLIO_SOUND_EFFECTS", "", 1);
@@ -194,7 +193,4 @@ TEST_F(CatalogueDeathTest, MissingBundleOrFileAndProgrammingErrorsStop) {
             QELSoundEffectResourceBundle::init();
         },
         "Fatal error\n");
-    EXPECT_DEATH(QELSoundEffectResourceBundle::initWithPath("/tmp"), fatalPattern("init(path:) has not been implemented"));
-    EXPECT_DEATH(QELCollectionSoundEffect::init("c", item("a", "b"), "d"),
-                 fatalPattern("init(cate:dict:subdir:) has not been implemented"));
 }

@@ -88,12 +88,8 @@ protected:
 TEST(MakeViewModelLevel, NormalisesDecibelsInFloats) {
     EXPECT_EQ(VM::normalizedPowerLevel(0.0f), 0.0f);
     EXPECT_EQ(VM::normalizedPowerLevel(-60.5f), 0.0f);
-    EXPECT_EQ(VM::normalizedPowerLevel(-160.0f), 0.0f);
     EXPECT_NEAR(VM::normalizedPowerLevel(-20.0f), 0.3148f, 1e-4);
-    EXPECT_NEAR(VM::normalizedPowerLevel(-40.0f), 0.0949f, 1e-4);
-    EXPECT_NEAR(VM::normalizedPowerLevel(-6.0f), 0.7076f, 1e-4);
     EXPECT_NEAR(VM::normalizedPowerLevel(1.0f), 1.0593f, 1e-4);
-    EXPECT_GE(VM::normalizedPowerLevel(-60.0f), 0.0f);
 }
 
 TEST_F(MakeViewModelTest, StartsEmptyRecordsTheInputAndMetersIt) {
@@ -120,9 +116,7 @@ TEST_F(MakeViewModelTest, StartsEmptyRecordsTheInputAndMetersIt) {
     platform::NotificationCenter::defaultCenter().removeObserver(token);
 
     const std::string take = vm.tmpRecordFilePath();
-    EXPECT_EQ(makertest::soxi("-r", take), "44100");
-    EXPECT_EQ(makertest::soxi("-c", take), "1");
-    EXPECT_EQ(makertest::soxi("-b", take), "16");
+    makertest::expectRenderedWav(take);
     EXPECT_EQ(makertest::soxi("-s", take), "110250");  // exactly the clock's 2.5 s
     EXPECT_NEAR(makertest::toneFrequency(take), 1000, 5);
 }
@@ -296,17 +290,11 @@ TEST_F(MakeViewModelTest, WithoutARecorderNothingRecords) {
     EXPECT_EQ(vm.recorder(), nullptr);
 }
 
-TEST(AudioSessionTest, GrantsRecordingOnlyWithAnInput) {
+// Granted with an input: AlsaFileCapture.RecordsTheDevicesInputIntoA16BitWav.
+TEST(AudioSessionTest, DeniesRecordingWithoutAnInput) {
     platform::RunLoop loop;
     platform::AudioEngine silent(loop);
     silent.start(std::make_unique<platform::NullAudioBackend>(loop));
     EXPECT_EQ(platform::AudioSession(silent).recordPermission(),
               platform::AudioSession::RecordPermission::Denied);
-
-    platform::AudioEngine withInput(loop);
-    auto backend = std::make_unique<platform::NullAudioBackend>(loop);
-    backend->setInputSignal({0.0f});
-    withInput.start(std::move(backend));
-    EXPECT_EQ(platform::AudioSession(withInput).recordPermission(),
-              platform::AudioSession::RecordPermission::Granted);
 }

@@ -37,28 +37,13 @@ protected:
 
 }  // namespace
 
-TEST_F(BoardModelTest, SectionsFollowTheCategoryIndexesNotTheFileOrder) {
+// Sections in index order: BoardViewModel.CreatesItsProviderFromTheSharedBundle...
+TEST_F(BoardModelTest, AnEmptyBundleHasNoSections) {
     QELSoundEffectListDataProvider empty(plists());
     EXPECT_EQ(empty.numberOfSections(), 0);
     EXPECT_EQ(empty.titleForSection(0), std::nullopt);
     ASSERT_TRUE(empty.soundEffectCategories());
     EXPECT_TRUE(empty.soundEffectCategories()->empty());
-
-    category("A", "三", 3, {"c1"});
-    category("B", "一", 1, {"a1", "a2", "a3"});
-    category("C", "二", 2, {"b1", "b2"});
-    QELSoundEffectListDataProvider provider(plists());
-
-    ASSERT_EQ(provider.numberOfSections(), 3);
-    EXPECT_EQ(provider.titleForSection(0), "一");
-    EXPECT_EQ(provider.titleForSection(1), "二");
-    EXPECT_EQ(provider.titleForSection(2), "三");
-    EXPECT_EQ(provider.titleForSection(3), std::nullopt);
-    EXPECT_EQ(provider.numberOfItemsInSection(0), 3);
-    EXPECT_EQ(provider.numberOfItemsInSection(1), 2);
-    EXPECT_EQ(provider.objectAtIndexPath({1, 0})->name(), "b1");
-    EXPECT_EQ(provider.objectAtIndexPath({0, 2})->name(), "a3");
-    EXPECT_EQ(provider.objectAtIndexPath({0, 2})->category(), "一");
 }
 
 TEST_F(BoardModelTest, IndexPathsOutsideTheCountsStop) {
@@ -68,28 +53,6 @@ TEST_F(BoardModelTest, IndexPathsOutsideTheCountsStop) {
     EXPECT_DEATH(provider.objectAtIndexPath({0, 1}), "Fatal error");
     EXPECT_DEATH(provider.numberOfItemsInSection(1), "Fatal error");
     EXPECT_DEATH(provider.titleForSection(-1), "Fatal error");
-}
-
-TEST_F(BoardModelTest, TheViewModelLoadsOnceSynchronouslyAndLooksItemsUpInItsProvider) {
-    category("A", "一", 1, {"a1", "a2"});
-    QELSoundEffectListViewModel model;
-    model.setDataProvider(std::make_shared<QELSoundEffectListDataProvider>(plists()));
-
-    int calls = 0;
-    std::shared_ptr<QELSoundEffectListDataProvider> loaded;
-    model.loadData([&](auto provider, auto error) {
-        ++calls;
-        loaded = provider;
-        EXPECT_FALSE(error);
-    });
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(loaded, model.dataProvider());
-
-    auto [first, error] = model.loadDataSync();
-    EXPECT_FALSE(error);
-    EXPECT_EQ(first, loaded);
-    EXPECT_EQ(model.loadDataSync().first, loaded);
-    EXPECT_EQ(model.objectAtIndexPath({0, 1})->name(), "a2");
 }
 
 TEST(BoardViewModel, CreatesItsProviderFromTheSharedBundleOnFirstUseAndKeepsIt) {

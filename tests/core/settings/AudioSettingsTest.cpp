@@ -20,9 +20,6 @@ TEST(AudioSettings, ChoicesPersistAndMapToTheEngine) {
     {
         platform::UserDefaults defaults(file);
         QELAudioSettings settings(defaults);
-        EXPECT_FALSE(settings.routingEnabled());
-        EXPECT_EQ(settings.streamVolume(), 1.0f);
-        EXPECT_EQ(settings.monitorOutput(), "");
         settings.setRoutingEnabled(true);
         settings.setMonitorOutput("headphones");
         settings.setMonitorVolume(0.4f);
