@@ -28,6 +28,7 @@
 #include "core/settings/QELAudioRouting.h"
 #include "foundation/RunLoop.h"
 #include "support/CollectorProcess.h"
+#include "support/PulseServer.h"
 #include "ui/board/QELSoundEffectListViewController.h"
 #include "ui/maker/QELSoundEffectMakeViewController.h"
 #include "ui/maker/QELSoundEffectMakerView.h"
@@ -217,13 +218,8 @@ public:
             "the virtual microphone");
         step("routed");
         step("wait for a recorder");
-        until(
-            [] {
-                std::string out;
-                testsupport::run("pactl list short source-outputs", &out);
-                return !out.empty();
-            },
-            "a recorder on the virtual microphone");
+        until([] { return testsupport::recordersOn("quellio_mic") > 0; },
+              "a recorder on the virtual microphone");
         auto& board = tabs().soundEffectListViewController();
         until([&] { return board.collectionView()->numberOfItemsInSection(0) > 0; },
               "the board's catalogue");
