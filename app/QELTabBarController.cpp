@@ -35,8 +35,7 @@ bool pushSettings(ViewController& controller, QELGlobalHotkeys* hotkeys) {
     if (!navigation) return false;
     auto settings = std::make_shared<QELSettingsViewController>(QELAudioRouting::shared());
     settings->view();
-    settings->addSection(QStringLiteral("快捷键"),
-                         new QELHotkeyListView(hotkeys));
+    settings->addSection(QELTabBarController::tr("快捷键"), new QELHotkeyListView(hotkeys));
     navigation->pushViewController(settings, true);
     return true;
 }
