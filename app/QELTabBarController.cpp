@@ -23,8 +23,8 @@ constexpr QMarginsF kTabImageInsets(0, 6, 0, -6);
 void setTab(ViewController& controller, const char* image, const char* selectedImage) {
     TabBarItem& item = controller.tabBarItem();
     item.title.clear();
-    item.image = imageNamed(image);
-    item.selectedImage = imageNamed(selectedImage);
+    item.image = imageNamed(QLatin1String(image));
+    item.selectedImage = imageNamed(QLatin1String(selectedImage));
     item.imageInsets = kTabImageInsets;
 }
 

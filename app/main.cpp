@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Quellio"));
     QApplication::setApplicationDisplayName(
         QCoreApplication::translate("main", "声匣", "the program's name in its window title"));
-    QApplication::setApplicationVersion(QUELLIO_VERSION);
+    QApplication::setApplicationVersion(QStringLiteral(QUELLIO_VERSION));
     // One program at a time: a second start brings the first one forward.
     // Without a session bus the program runs alone, uncontrolled from outside.
     auto leaveToOther = [](bool raised) {
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     if (QELDBusService::raiseRunning(&raised)) return leaveToOther(raised);
     // Lets the desktop match the window to the installed entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.zentrik.quellio"));
-    QApplication::setWindowIcon(QIcon(platform::imageNamed("AppIcon", QSizeF(64, 64))));
+    QApplication::setWindowIcon(QIcon(platform::imageNamed(QStringLiteral("AppIcon"), QSizeF(64, 64))));
     QELAppDelegate delegate;
     delegate.didFinishLaunching(application);
     // The name only now that its object answers.

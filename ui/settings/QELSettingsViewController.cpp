@@ -192,7 +192,7 @@ void QELSettingsViewController::viewWillAppear(bool animated) {
 
 void QELSettingsViewController::addSection(const QString& title, QWidget* content) {
     auto* label = new QLabel(title);
-    label->setProperty("role", "section");
+    label->setProperty("role", QStringLiteral("section"));
     label->setFont(Font::t2());
     // Before the closing stretch.
     const int at = sections_->count() - 1;
