@@ -21,6 +21,7 @@
 #include "ui/mine/QELMySoundEffectsViewController.h"
 #include "ui/platform/MainLoop.h"
 #include "ui/statistics/QELStatistics.h"
+#include "ui/utils/QELCoreText.h"
 #include "ui/utils/QELNavigationAlert.h"
 
 namespace {
@@ -72,7 +73,7 @@ bool QELAppDelegate::didFinishLaunching(QApplication& application) {
         platform::AudioSession::Category::PlayAndRecord);
     QELAudioRouting& routing = QELAudioRouting::shared();
     routing.setNoticeHandler([](const std::string& message) {
-        QELNavigationAlertManager::showAlert(QELNavigationAlert(QString::fromStdString(message)));
+        QELNavigationAlertManager::showAlert(QELNavigationAlert(QELCoreText(message)));
     });
     routing.start();
     QObject::connect(&application, &QCoreApplication::aboutToQuit, context_.get(), [this] {
@@ -91,7 +92,7 @@ bool QELAppDelegate::didFinishLaunching(QApplication& application) {
     }
 
     window_ = std::make_unique<platform::Window>();
-    window_->setWindowTitle(QStringLiteral("声匣"));
+    window_->setWindowTitle(tr("声匣"));
     window_->setMinimumSize(kMinimumWidth, kMinimumHeight);
     restoreWindowGeometry();
     tabBarController_ = std::make_shared<QELTabBarController>();
@@ -120,7 +121,7 @@ bool QELAppDelegate::didFinishLaunching(QApplication& application) {
     tabBarController_->setGlobalHotkeys(globalHotkeys_.get());
     for (const QELKeyCombo& combo : globalHotkeys_->setHotkeys(QELHotkeys().all())) {
         QELNavigationAlertManager::showAlert(QELNavigationAlert(
-            QStringLiteral("快捷键 %1 已被其他程序占用").arg(QString::fromStdString(combo.text()))));
+            tr("快捷键 %1 已被其他程序占用").arg(QString::fromStdString(combo.text()))));
     }
     // Launched means active, as on the phone: the analytics session begins.
     platform::postApplicationStateNotifications(context_.get());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QObject>
 #include <memory>
 
@@ -15,6 +16,8 @@ class QELTabBarController;
 // Starts what the program needs once, then shows the tab bar in the main
 // window.
 class QELAppDelegate {
+    Q_DECLARE_TR_FUNCTIONS(QELAppDelegate)
+
 public:
     // What the analytics report as the application's identifier.
     static constexpr const char* kBundleIdentifier = "com.zentrik.quellio";

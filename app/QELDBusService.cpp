@@ -44,8 +44,8 @@ namespace {
 
 bool askToRaise(QDBusConnection& bus) {
     const QDBusMessage answer = bus.call(
-        QDBusMessage::createMethodCall(QELDBusService::kServiceName, QELDBusService::kObjectPath,
-                                       QELDBusService::kInterface, "Raise"),
+        QDBusMessage::createMethodCall(QLatin1String(QELDBusService::kServiceName), QLatin1String(QELDBusService::kObjectPath),
+                                       QLatin1String(QELDBusService::kInterface), QStringLiteral("Raise")),
         QDBus::Block, 5000);
     return answer.type() == QDBusMessage::ReplyMessage;
 }
@@ -55,7 +55,7 @@ bool askToRaise(QDBusConnection& bus) {
 bool QELDBusService::raiseRunning(bool* raisedOther) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()) return false;
-    if (!bus.interface()->isServiceRegistered(kServiceName).value()) return false;
+    if (!bus.interface()->isServiceRegistered(QLatin1String(kServiceName)).value()) return false;
     const bool raised = askToRaise(bus);
     if (raisedOther) *raisedOther = raised;
     return true;
@@ -65,7 +65,7 @@ QELDBusService::Claim QELDBusService::claimBusName(bool* raisedOther) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()) return Claim::NoBus;
     const auto reply = bus.interface()->registerService(
-        kServiceName, QDBusConnectionInterface::DontQueueService,
+        QLatin1String(kServiceName), QDBusConnectionInterface::DontQueueService,
         QDBusConnectionInterface::DontAllowReplacement);
     if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered)
         return Claim::Owned;
@@ -86,14 +86,14 @@ QELDBusService::QELDBusService(QELRemoteCommands& commands, std::function<void()
         [this](const std::string& now) { announcePlaying(QString::fromStdString(now)); });
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return;
-    exported_ = bus.registerObject(kObjectPath, this,
+    exported_ = bus.registerObject(QLatin1String(kObjectPath), this,
                                    QDBusConnection::ExportAllSlots |
                                        QDBusConnection::ExportAllProperties);
 }
 
 QELDBusService::~QELDBusService() {
     commands_.setPlayingChanged({});
-    if (exported_) QDBusConnection::sessionBus().unregisterObject(kObjectPath);
+    if (exported_) QDBusConnection::sessionBus().unregisterObject(QLatin1String(kObjectPath));
 }
 
 QString QELDBusService::playing() const { return QString::fromStdString(commands_.playing()); }
@@ -145,8 +145,8 @@ void QELDBusService::Raise() {
 void QELDBusService::announcePlaying(const QString& playing) {
     if (!exported_) return;
     QDBusMessage signal = QDBusMessage::createSignal(
-        kObjectPath, "org.freedesktop.DBus.Properties", "PropertiesChanged");
-    signal << QString::fromLatin1(kInterface) << QVariantMap{{"Playing", playing}}
+        QLatin1String(kObjectPath), QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"));
+    signal << QLatin1String(kInterface) << QVariantMap{{QStringLiteral("Playing"), playing}}
            << QStringList();
     QDBusConnection::sessionBus().send(signal);
 }
@@ -160,12 +160,13 @@ bool QELDBusService::SetHotkey(const QString& combo, const QString& action,
         return false;
     };
     const auto parsed = QELKeyCombo::parse(combo.toStdString());
-    if (!parsed) return refuse("InvalidArgument", "not a key combination: " + combo.left(64));
+    if (!parsed) return refuse("InvalidArgument", QStringLiteral("not a key combination: ") + combo.left(64));
     QELHotkey hotkey{*parsed, QELHotkey::Action::StopAll, category.toStdString(),
                      title.toStdString()};
-    if (action == "play") hotkey.action = QELHotkey::Action::Play;
-    else if (action == "favorite") hotkey.action = QELHotkey::Action::PlayFavorite;
-    else if (action != "stop-all") return refuse("InvalidArgument", "unknown action " + action.left(64));
+    if (action == QLatin1String("play")) hotkey.action = QELHotkey::Action::Play;
+    else if (action == QLatin1String("favorite")) hotkey.action = QELHotkey::Action::PlayFavorite;
+    else if (action != QLatin1String("stop-all"))
+        return refuse("InvalidArgument", QStringLiteral("unknown action ") + action.left(64));
     QELRemoteError error;
     if (!QELHotkeys::check(hotkey, commands_, &error))
         return refuse(error.name(), QString::fromStdString(error.message));
@@ -174,7 +175,7 @@ bool QELDBusService::SetHotkey(const QString& combo, const QString& action,
         return true;
     }
     if (!hotkeys_->assign(hotkey))
-        return refuse("HotkeyTaken", parsed->text().c_str() +
+        return refuse("HotkeyTaken", QString::fromStdString(parsed->text()) +
                                          QStringLiteral(" is held by another program"));
     return true;
 }
@@ -200,13 +201,13 @@ QList<QELDBusHotkey> QELDBusService::ListHotkeys() {
 
 QString QELDBusService::Import(const QString& path, const QString& title, bool normalise,
                                bool trim, double target, bool replace, QString&) {
-    auto refuse = [this](const QString& name, const QString& message) {
+    auto refuse = [this](const char* name, const QString& message) {
         if (calledFromDBus())
-            sendErrorReply(QStringLiteral("com.zentrik.Quellio.Error.") + name, message);
+            sendErrorReply(QStringLiteral("com.zentrik.Quellio.Error.") + QLatin1String(name), message);
         return QString();
     };
-    if (!path.startsWith('/'))
-        return refuse("InvalidArgument", "not an absolute path: " + path.left(256));
+    if (!path.startsWith(QLatin1Char('/')))
+        return refuse("InvalidArgument", QStringLiteral("not an absolute path: ") + path.left(256));
     if (!(target >= platform::kMinLoudnessTarget && target <= platform::kMaxLoudnessTarget))
         return refuse("InvalidArgument",
                       QStringLiteral("the loudness target must lie within %1 … %2 LUFS")
@@ -230,7 +231,7 @@ QString QELDBusService::Import(const QString& path, const QString& title, bool n
                         ? call.createReply({QString::fromStdString(result.title),
                                             QString::fromStdString(result.message)})
                         : call.createErrorReply(
-                              QStringLiteral("com.zentrik.Quellio.Error.") + result.name(),
+                              QStringLiteral("com.zentrik.Quellio.Error.") + QLatin1String(result.name()),
                               QString::fromStdString(result.message)));
             });
         return {};

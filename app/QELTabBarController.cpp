@@ -23,8 +23,8 @@ constexpr QMarginsF kTabImageInsets(0, 6, 0, -6);
 void setTab(ViewController& controller, const char* image, const char* selectedImage) {
     TabBarItem& item = controller.tabBarItem();
     item.title.clear();
-    item.image = imageNamed(image);
-    item.selectedImage = imageNamed(selectedImage);
+    item.image = imageNamed(QLatin1String(image));
+    item.selectedImage = imageNamed(QLatin1String(selectedImage));
     item.imageInsets = kTabImageInsets;
 }
 
@@ -35,8 +35,7 @@ bool pushSettings(ViewController& controller, QELGlobalHotkeys* hotkeys) {
     if (!navigation) return false;
     auto settings = std::make_shared<QELSettingsViewController>(QELAudioRouting::shared());
     settings->view();
-    settings->addSection(QStringLiteral("快捷键"),
-                         new QELHotkeyListView(hotkeys));
+    settings->addSection(QELTabBarController::tr("快捷键"), new QELHotkeyListView(hotkeys));
     navigation->pushViewController(settings, true);
     return true;
 }

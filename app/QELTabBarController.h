@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <memory>
 
 #include "ui/platform/TabBarController.h"
@@ -14,6 +15,8 @@ class QELMySoundEffectsViewController;
 // the user picks is counted.
 class QELTabBarController : public platform::TabBarController,
                             public platform::TabBarControllerDelegate {
+    Q_DECLARE_TR_FUNCTIONS(QELTabBarController)
+
 public:
     QELTabBarController();
     ~QELTabBarController() override;

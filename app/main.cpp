@@ -1,12 +1,15 @@
 #include <QApplication>
 #include <QIcon>
+#include <QLocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "QELAppDelegate.h"
 #include "app/QELDBusService.h"
 #include "foundation/TerminationSignals.h"
 #include "ui/platform/Image.h"
+#include "ui/platform/Language.h"
 
 namespace {
 
@@ -56,9 +59,18 @@ int main(int argc, char** argv) {
                      argv[1]);
         return 2;
     }
-    QApplication::setApplicationName("Quellio");
-    QApplication::setApplicationDisplayName(QStringLiteral("声匣"));
-    QApplication::setApplicationVersion(QUELLIO_VERSION);
+    // Before any screen exists: texts are translated when they are set.
+    const char* forced = std::getenv("QUELLIO_LANG");
+    std::string warning;
+    const auto language =
+        platform::chooseLanguage(forced ? std::optional<std::string>(forced) : std::nullopt,
+                                 QLocale::system().uiLanguages(), &warning);
+    if (!warning.empty()) std::fprintf(stderr, "quellio: %s\n", warning.c_str());
+    platform::useLanguage(language);
+    QApplication::setApplicationName(QStringLiteral("Quellio"));
+    QApplication::setApplicationDisplayName(
+        QCoreApplication::translate("main", "声匣", "the program's name in its window title"));
+    QApplication::setApplicationVersion(QStringLiteral(QUELLIO_VERSION));
     // One program at a time: a second start brings the first one forward.
     // Without a session bus the program runs alone, uncontrolled from outside.
     auto leaveToOther = [](bool raised) {
@@ -71,7 +83,7 @@ int main(int argc, char** argv) {
     if (QELDBusService::raiseRunning(&raised)) return leaveToOther(raised);
     // Lets the desktop match the window to the installed entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.zentrik.quellio"));
-    QApplication::setWindowIcon(QIcon(platform::imageNamed("AppIcon", QSizeF(64, 64))));
+    QApplication::setWindowIcon(QIcon(platform::imageNamed(QStringLiteral("AppIcon"), QSizeF(64, 64))));
     QELAppDelegate delegate;
     delegate.didFinishLaunching(application);
     // The name only now that its object answers.

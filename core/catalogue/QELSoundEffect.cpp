@@ -42,7 +42,11 @@ QELSoundEffect::Ref QELSoundEffect::init(const std::string& cate, const Value& d
     const Value* fileName = dict.find("fileName");
     const Value* title = dict.find("title");
     if (!fileName || !fileName->isString() || !title || !title->isString()) return nullptr;
-    return Ref(new QELSoundEffect(Fields{*title->asString(), cate, subdir, *fileName->asString(), {}}));
+    auto effect =
+        new QELSoundEffect(Fields{*title->asString(), cate, subdir, *fileName->asString(), {}});
+    if (const Value* english = dict.find("englishTitle"); english && english->isString())
+        effect->englishTitle_ = *english->asString();
+    return Ref(effect);
 }
 
 QELSoundEffect::Ref QELSoundEffect::customSoundEffectWithName(const std::string& name,

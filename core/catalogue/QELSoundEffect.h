@@ -33,6 +33,10 @@ public:
 
     const std::string& name() const { return f_.name; }
     const std::string& category() const { return f_.category; }
+    // The catalogue's English title of a built-in effect, empty when it has
+    // none (and always for recordings and collection entries). Only for
+    // display: the name above is what identifies the effect.
+    const std::string& englishTitle() const { return englishTitle_; }
 
     // Absolute path of the audio file, resolved on every call: where the
     // file is, or for a built-in one the bundle lacks, where it would be.
@@ -67,6 +71,7 @@ protected:
 private:
     friend class QELCollectionSoundEffect;  // copies any record's fields
     Fields f_;
+    std::string englishTitle_;
     std::string key_;  // the fields equality compares, in canonical form
 };
 

@@ -17,6 +17,8 @@ QELSoundEffectCategory QELSoundEffectCategory::initWithPath(const std::string& p
 
     QELSoundEffectCategory result;
     result.name = *category->asString();
+    if (const Value* english = root->find("englishCategory"); english && english->isString())
+        result.englishName = *english->asString();
     result.fileName = std::filesystem::path(path).stem().string();
 
     const Value* list = root->find("list");

@@ -10,6 +10,8 @@
 struct QELSoundEffectCategory {
     int64_t index = 0;
     std::string name;
+    // The English title, empty when the catalogue gives none; for display.
+    std::string englishName;
     std::vector<QELSoundEffect::Ref> soundEffects;
     std::string fileName;
 

@@ -23,8 +23,9 @@ trap 'kill $weston $program 2>/dev/null' EXIT
 for _ in $(seq 600); do [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] && break; sleep 0.1; done
 [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] || fail "weston did not start"
 
-# The client's side of the protocol shows what the window did.
-env -u DISPLAY QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=client QUELLIO_AUDIO_BACKEND=null \
+# The client's side of the protocol shows what the window did; its title is
+# the Chinese one whatever the machine's language.
+env -u DISPLAY QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=client QUELLIO_AUDIO_BACKEND=null QUELLIO_LANG=zh \
     QUELLIO_HOME="$work/home" "$quellio" >"$work/quellio.log" 2>&1 &
 program=$!
 wait_for "$work/quellio.log" 'xdg_toplevel@[0-9]*\.set_title("声匣")' || fail "no toplevel titled 声匣"

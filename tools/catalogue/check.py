@@ -131,13 +131,17 @@ def check_category(root, base, problems, indexes, levels):
     if not isinstance(data, dict):
         problems.append("%s: root is %s, expected a dict" % (name, type(data).__name__))
         return 0
-    extra = set(data) - {"category", "index", "list"}
+    extra = set(data) - {"category", "englishCategory", "index", "list"}
     if extra:
         problems.append("%s: unexpected keys %s" % (name, sorted(extra)))
 
     category = data.get("category")
     if not isinstance(category, str) or not category.strip():
         problems.append("%s: 'category' must be a non-empty string" % name)
+    # The English names are optional; the Chinese ones stay the effects' keys.
+    english = data.get("englishCategory", "-")
+    if not isinstance(english, str) or not english.strip():
+        problems.append("%s: 'englishCategory' must be a non-empty string" % name)
     index = data.get("index")
     # plistlib gives bool for <true/>, which is an int subclass in Python.
     if not isinstance(index, int) or isinstance(index, bool):
@@ -152,13 +156,13 @@ def check_category(root, base, problems, indexes, levels):
         return 0
 
     folder = os.path.join(root, base)
-    listed, titles = set(), set()
+    listed, titles, english_titles = set(), set(), set()
     for n, item in enumerate(items):
         where = "%s: list[%d]" % (name, n)
         if not isinstance(item, dict):
             problems.append("%s: expected a dict" % where)
             continue
-        extra = set(item) - {"fileName", "title"}
+        extra = set(item) - {"fileName", "title", "englishTitle"}
         if extra:
             problems.append("%s: unexpected keys %s" % (where, sorted(extra)))
         title = item.get("title")
@@ -168,6 +172,14 @@ def check_category(root, base, problems, indexes, levels):
             problems.append("%s: duplicate title %r" % (where, title))
         else:
             titles.add(title)
+        if "englishTitle" in item:
+            english = item["englishTitle"]
+            if not isinstance(english, str) or not english.strip():
+                problems.append("%s: 'englishTitle' must be a non-empty string" % where)
+            elif english in english_titles:
+                problems.append("%s: duplicate englishTitle %r" % (where, english))
+            else:
+                english_titles.add(english)
         file_name = item.get("fileName")
         if not isinstance(file_name, str) or not FILE_RE.match(file_name):
             problems.append("%s: 'fileName' must be a plain ASCII file name, got %r" % (where, file_name))

@@ -332,14 +332,37 @@ def speech_fx(reverb=25, echo=None, chorus=False, tempo=1.0, pitch=0):
 # --------------------------------------------------------------------------
 
 CATEGORIES = [
-    # (base, Chinese title)
-    ("Cheers", "欢呼掌声"),
-    ("Funny", "搞笑"),
-    ("Callouts", "口播喊麦"),
-    ("Alerts", "提示音"),
-    ("Drama", "节奏氛围"),
-    ("Game", "游戏"),
+    # (base, Chinese title, English title)
+    ("Cheers", "欢呼掌声", "Cheers"),
+    ("Funny", "搞笑", "Funny"),
+    ("Callouts", "口播喊麦", "Call-outs"),
+    ("Alerts", "提示音", "Alerts"),
+    ("Drama", "节奏氛围", "Drama"),
+    ("Game", "游戏", "Game"),
 ]
+
+# What an English interface shows for each effect (by file stem). The Chinese
+# title stays the effect's name everywhere else: collections, hotkeys, D-Bus
+# and statistics know it by that.
+ENGLISH_TITLES = {
+    "applause": "Applause", "cheering": "Cheering", "bravo": "Bravo", "wow": "Wow",
+    "whistle": "Whistle", "fanfare": "Fanfare", "party_horn": "Party horn", "yeah": "Yay",
+    "laugh": "Big laugh", "rimshot": "Rimshot", "crickets": "Awkward",
+    "sad_trombone": "Sad trombone", "boing": "Boing", "slide_whistle": "Slide whistle",
+    "fall": "Fall", "clown_horn": "Clown horn", "kiss": "Kiss", "pop": "Pop",
+    "six_six_six": "666", "thanks_buddy": "Thanks, bro", "welcome": "Welcome!",
+    "double_tap_follow": "Tap to follow", "thanks_gift": "Thanks for the gift",
+    "go_streamer": "Go, streamer!", "here_bro": "Hey, bro", "arrange": "On it",
+    "no_problem": "No problem, bro", "mwah": "Mwah",
+    "ding": "Ding", "correct": "Correct", "buzzer": "Wrong", "doorbell": "Doorbell",
+    "countdown": "Countdown", "message": "New message", "cash_register": "Cha-ching",
+    "clock": "Tick-tock", "alarm": "Alarm",
+    "drumroll": "Drumroll", "suspense": "Suspense", "dun_dun": "Shock", "heartbeat": "Heartbeat",
+    "thunder": "Thunder", "whoosh": "Whoosh", "impact": "Impact", "spooky": "Spooky",
+    "coin": "Coin", "level_up": "Level up", "jump": "Jump", "power_up": "Power-up",
+    "game_over": "Game over", "laser": "Laser", "explosion": "Explosion", "victory": "Victory",
+    "hurt": "Hurt",
+}
 
 RECIPES = []  # (base, file stem, title, function)
 
@@ -897,12 +920,12 @@ def render(entry, out_dir, scratch, banks, cli):
 
 
 def write_plists(out_dir, entries):
-    for index, (base, category) in enumerate(CATEGORIES, start=1):
-        items = [{"fileName": stem + ".flac", "title": title}
+    for index, (base, category, english) in enumerate(CATEGORIES, start=1):
+        items = [{"fileName": stem + ".flac", "title": title, "englishTitle": ENGLISH_TITLES[stem]}
                  for b, stem, title, _ in entries if b == base]
         with open(os.path.join(out_dir, base + ".plist"), "wb") as fp:
-            plistlib.dump({"category": category, "index": index, "list": items}, fp,
-                          fmt=plistlib.FMT_XML)
+            plistlib.dump({"category": category, "englishCategory": english, "index": index,
+                           "list": items}, fp, fmt=plistlib.FMT_XML)
 
 
 def is_bundle_entry(root, name):
@@ -921,7 +944,15 @@ def main():
                         help="re-render just these effects (file stem); may repeat")
     parser.add_argument("-j", "--jobs", type=int, default=os.cpu_count() or 1)
     parser.add_argument("--cli", help="the quellio-cli to normalise with")
+    parser.add_argument("--plists-only", action="store_true",
+                        help="rewrite the property lists (titles) and leave the sounds as they are")
     args = parser.parse_args()
+    missing = [stem for _, stem, _, _ in RECIPES if stem not in ENGLISH_TITLES]
+    if missing:
+        sys.exit("generate.py: no English title for %s" % ", ".join(missing))
+    if args.plists_only:
+        write_plists(os.path.abspath(args.out_dir), RECIPES)
+        return
     cli = find_cli(args.cli)
 
     for tool in ("sox", "soxi", "espeak-ng"):
@@ -945,7 +976,7 @@ def main():
         for name in os.listdir(out_dir):
             path = os.path.join(out_dir, name)
             shutil.rmtree(path) if os.path.isdir(path) else os.remove(path)
-    for base, _ in CATEGORIES:
+    for base, _, _ in CATEGORIES:
         os.makedirs(os.path.join(out_dir, base), exist_ok=True)
 
     with tempfile.TemporaryDirectory(prefix="catalogue-") as scratch:

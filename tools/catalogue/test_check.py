@@ -26,16 +26,17 @@ class CheckBundleTest(unittest.TestCase):
     def setUp(self):
         self.root = tempfile.mkdtemp(prefix="bundle-")
         self.addCleanup(shutil.rmtree, self.root)
-        self.write("Cheers", "欢呼掌声", 1, [("a.flac", "掌声"), ("b.flac", "欢呼")])
+        self.write("Cheers", "欢呼掌声", 1, [("a.flac", "掌声", "Applause"), ("b.flac", "欢呼")])
         self.write("Game", "游戏", 2, [("coin.flac", "金币")])
 
     def write(self, base, category, index, items, make_audio=True):
         os.makedirs(os.path.join(self.root, base), exist_ok=True)
         with open(os.path.join(self.root, base + ".plist"), "wb") as fp:
             plistlib.dump({"category": category, "index": index,
-                           "list": [{"fileName": f, "title": t} for f, t in items]}, fp)
+                           "list": [dict(fileName=i[0], title=i[1], **({"englishTitle": i[2]} if i[2:] else {}))
+                                    for i in items]}, fp)
         if make_audio:
-            for f, _ in items:
+            for f, *_ in items:
                 tone(os.path.join(self.root, base, f))
 
     def problems(self):
@@ -77,12 +78,15 @@ class CheckBundleTest(unittest.TestCase):
              "duplicate title"),
             ("non-ASCII file name", ("Game", "游戏", 2, [("金币.flac", "金币")]), "fileName"),
             ("empty category", ("Game", "", 2, [("coin.flac", "金币")]), "'category'"),
+            ("duplicate English title",
+             ("Game", "游戏", 2, [("coin.flac", "金币", "Coin"), ("x.flac", "金", "Coin")]),
+             "duplicate englishTitle"),
         ]
         for label, args, fragment in cases:
             with self.subTest(label):
                 shutil.rmtree(os.path.join(self.root, "Game"))
                 self.write(*args, make_audio=False)
-                for f, _ in args[3]:
+                for f, *_ in args[3]:
                     if f.isascii():
                         tone(os.path.join(self.root, "Game", f))
                 self.assertRejected(fragment)

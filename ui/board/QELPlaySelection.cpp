@@ -43,7 +43,7 @@ bool QELPlaySelection::didTapItemAtIndexPath(const IndexPath& indexPath, AudioEr
         // Nothing plays, so nothing may look as if it did.
         if (view_) view_->deselectItemAtIndexPath(indexPath, false);
         if (error.code == AudioError::Code::FileUnreadable)
-            QELNavigationAlertManager::showAlert(QELNavigationAlert(QStringLiteral("音效文件不见了")));
+            QELNavigationAlertManager::showAlert(QELNavigationAlert(tr("音效文件不见了")));
         if (failure) *failure = error;
         return false;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <memory>
 
@@ -12,6 +13,8 @@
 // `playEventID` when a sound starts; the item is deselected when its sound
 // stops, whoever stopped it. Lives no longer than its screen.
 class QELPlaySelection {
+    Q_DECLARE_TR_FUNCTIONS(QELPlaySelection)
+
 public:
     QELPlaySelection(std::shared_ptr<QELSoundEffectPlayController> controller,
                      platform::CollectionView* view, const char* playEventID);

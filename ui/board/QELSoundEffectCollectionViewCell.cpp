@@ -1,5 +1,6 @@
 #include "ui/board/QELSoundEffectCollectionViewCell.h"
 
+#include "ui/board/QELCatalogueText.h"
 #include "ui/platform/Animation.h"
 #include "ui/platform/Geometry.h"
 #include "ui/platform/Image.h"
@@ -9,6 +10,7 @@ using namespace platform;
 
 QELSoundEffectCollectionViewCell::QELSoundEffectCollectionViewCell() {
     titleLabel_ = makeLabel(contentView(), Font::t3(), Color::c2(), Qt::AlignCenter);
+    titleLabel_->setWordWrap(true);
     // The glow reaches beyond the pill.
     setClipsToBounds(false);
     overlayView_ = new ImageView(this);
@@ -21,6 +23,7 @@ void QELSoundEffectCollectionViewCell::layoutSubviews() {
     const QSizeF size = frame().size();
     if (size.isEmpty()) return;
     titleLabel_->setGeometry(10, 0, contentView()->width() - 20, contentView()->height());
+    fitTitle();
     // The images follow the frame, which the layout may change with the width.
     if (patternImage_.isNull() || patternImage_.deviceIndependentSize() != size) {
         if (backgroundColor_.isValid())
@@ -91,8 +94,23 @@ void QELSoundEffectCollectionViewCell::prepareForReuse() {
 }
 
 void QELSoundEffectCollectionViewCell::configWithItem(const QELSoundEffect::Ref& soundEffect) {
-    titleLabel_->setText(QString::fromStdString(soundEffect->name()));
+    titleLabel_->setText(QELEffectTitle(*soundEffect));
+    fitTitle();
     setAvailable(true);
+}
+
+void QELSoundEffectCollectionViewCell::fitTitle() {
+    constexpr int kSmallest = 9;
+    const QRect room = titleLabel_->contentsRect();
+    if (room.isEmpty()) return;
+    QFont font = Font::t3();  // sized in pixels
+    auto fits = [&] {
+        const QRect needed = QFontMetrics(font).boundingRect(
+            room, Qt::AlignCenter | Qt::TextWordWrap, titleLabel_->text());
+        return needed.width() <= room.width() && needed.height() <= room.height();
+    };
+    while (!fits() && font.pixelSize() > kSmallest) font.setPixelSize(font.pixelSize() - 1);
+    titleLabel_->setFont(font);
 }
 
 void QELSoundEffectCollectionViewCell::setAvailable(bool available) {
@@ -107,6 +125,6 @@ QELSoundEffectCollecionHeaderView::QELSoundEffectCollecionHeaderView() {
 }
 
 void QELSoundEffectCollecionHeaderView::configWithItem(const std::string& title) {
-    titleLabel_->setText(QString::fromStdString(title));
+    titleLabel_->setText(QELCategoryTitle(title));
     titleLabel_->adjustSize();
 }

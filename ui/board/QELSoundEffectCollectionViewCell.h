@@ -36,6 +36,10 @@ protected:
     void layoutSubviews() override;
 
 private:
+    // A title too long for the pill wraps, then gets smaller, rather than
+    // losing its ends.
+    void fitTitle();
+
     QLabel* titleLabel_;
     QPixmap patternImage_;
     QPixmap selectedPatternImage_;

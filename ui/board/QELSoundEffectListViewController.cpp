@@ -45,7 +45,7 @@ CollectionViewFlowLayout QELSoundEffectListViewController::layoutForWidth(double
 QELSoundEffectListViewController::QELSoundEffectListViewController(
     std::shared_ptr<QELSoundEffectListViewModel> viewModel)
     : CollectionViewController(layoutForWidth(screenWidth())), viewModel_(std::move(viewModel)) {
-    setTitle(QStringLiteral("声匣"));
+    setTitle(tr("声匣"));
 }
 
 QELSoundEffectListViewController::~QELSoundEffectListViewController() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -46,6 +47,8 @@ class QELGlobalHotkeys;
 class QELSoundEffectListViewController : public platform::CollectionViewController,
                                          public platform::CollectionViewDelegate,
                                          public QELDataSourceDelegate<QELSoundEffect::Ref> {
+    Q_DECLARE_TR_FUNCTIONS(QELSoundEffectListViewController)
+
 public:
     explicit QELSoundEffectListViewController(
         std::shared_ptr<QELSoundEffectListViewModel> viewModel);

@@ -48,7 +48,7 @@ std::string keyName(int key) {
 
 QString pressedModifiers(unsigned modifiers) {
     const QString text = QString::fromStdString(QELKeyCombo{modifiers, ""}.text());
-    return text.isEmpty() ? QStringLiteral("请按下组合键") : text + QStringLiteral("…");
+    return text.isEmpty() ? QELHotkeyCaptureDialog::tr("请按下组合键") : text + QStringLiteral("…");
 }
 
 }  // namespace
@@ -56,11 +56,11 @@ QString pressedModifiers(unsigned modifiers) {
 QELHotkeyCaptureDialog::QELHotkeyCaptureDialog(QELGlobalHotkeys* hotkeys, QELHotkey target,
                                                QWidget* parent)
     : QDialog(parent), hotkeys_(hotkeys), target_(std::move(target)) {
-    setWindowTitle(QStringLiteral("设置快捷键"));
+    setWindowTitle(tr("设置快捷键"));
     auto* layout = new QVBoxLayout(this);
     const QString name = QString::fromStdString(
         target_.action == QELHotkey::Action::PlayFavorite ? target_.title : target_.describe());
-    auto* prompt = new QLabel(QStringLiteral("为「%1」按下组合键（Esc 取消）").arg(name));
+    auto* prompt = new QLabel(tr("为「%1」按下组合键（Esc 取消）").arg(name));
     layout->addWidget(prompt);
     comboLabel_ = new QLabel(pressedModifiers(0));
     comboLabel_->setAlignment(Qt::AlignCenter);
@@ -102,8 +102,7 @@ void QELHotkeyCaptureDialog::keyPressEvent(QKeyEvent* event) {
         take(*combo);
         return;
     }
-    noteLabel_->setText(QStringLiteral(
-        "需要 Ctrl、Alt、Shift 或 Super 加一个字母、数字或 F1–F12；Ctrl+Alt+F 键留给系统。"));
+    say(tr("需要 Ctrl、Alt、Shift 或 Super 加一个字母、数字或 F1–F12；Ctrl+Alt+F 键留给系统。"));
 }
 
 void QELHotkeyCaptureDialog::keyReleaseEvent(QKeyEvent* event) {
@@ -114,6 +113,13 @@ void QELHotkeyCaptureDialog::keyReleaseEvent(QKeyEvent* event) {
             pressedModifiers(modifiersOf(event->modifiers()) & ~modifierKey(event->key())));
 }
 
+void QELHotkeyCaptureDialog::say(const QString& text) {
+    noteLabel_->setText(text);
+    // A wrapped line's height depends on the width, which a window's layout
+    // does not grow for by itself.
+    adjustSize();
+}
+
 void QELHotkeyCaptureDialog::take(const QELKeyCombo& combo) {
     const QString text = QString::fromStdString(combo.text());
     const auto all = QELHotkeys().all();
@@ -121,8 +127,8 @@ void QELHotkeyCaptureDialog::take(const QELKeyCombo& combo) {
     QELHotkey hotkey = target_;
     hotkey.combo = combo;
     if (same != all.end() && same->describe() != hotkey.describe()) {
-        noteLabel_->setText(QStringLiteral("%1 已用于「%2」，请换一个组合。")
-                                .arg(text, QString::fromStdString(same->describe())));
+        say(tr("%1 已用于「%2」，请换一个组合。")
+                .arg(text, QString::fromStdString(same->describe())));
         return;
     }
     if (!hotkeys_) {
@@ -134,7 +140,7 @@ void QELHotkeyCaptureDialog::take(const QELKeyCombo& combo) {
         // Not kept: the user is here to choose one that works.
         if (same == all.end()) hotkeys_->clear(combo);
         hotkeys_->setHotkeys({});
-        noteLabel_->setText(QStringLiteral("%1 已被其他程序占用，请换一个组合。").arg(text));
+        say(tr("%1 已被其他程序占用，请换一个组合。").arg(text));
         return;
     }
     release();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QLabel>
 
@@ -15,6 +16,8 @@ class QELGlobalHotkeys;
 // program's own hotkeys are released, so that pressing one is captured
 // rather than fired.
 class QELHotkeyCaptureDialog : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(QELHotkeyCaptureDialog)
+
 public:
     // `target` without its combination; `hotkeys` may be null (no grabs).
     QELHotkeyCaptureDialog(QELGlobalHotkeys* hotkeys, QELHotkey target, QWidget* parent = nullptr);
@@ -29,6 +32,8 @@ protected:
 
 private:
     void take(const QELKeyCombo& combo);
+    // Shows `text` under the combination; the dialog grows to hold it whole.
+    void say(const QString& text);
     void release();
 
     QELGlobalHotkeys* hotkeys_;

@@ -22,7 +22,7 @@ void QELHotkeyListView::reload() {
         delete item;
     }
     if (!hotkeys_ || !hotkeys_->available()) {
-        auto* note = new QLabel(QStringLiteral("此桌面不支持全局快捷键（需要 X11）。"));
+        auto* note = new QLabel(tr("此桌面不支持全局快捷键（需要 X11）。"));
         note->setWordWrap(true);
         rows_->addWidget(note);
     }
@@ -31,16 +31,15 @@ void QELHotkeyListView::reload() {
         QString text = QString::fromStdString(hotkey.combo.text() + "  " + hotkey.describe());
         if (hotkey.action == QELHotkey::Action::PlayFavorite &&
             std::ranges::none_of(favorites, [&](const auto& e) { return e->name() == hotkey.title; }))
-            text += QStringLiteral("（已删除）");
-        if (hotkeys_ && hotkeys_->isTaken(hotkey.combo))
-            text += QStringLiteral("（已被其他程序占用）");
+            text += tr("（已删除）");
+        if (hotkeys_ && hotkeys_->isTaken(hotkey.combo)) text += tr("（已被其他程序占用）");
         auto* row = new QWidget();
         auto* layout = new QHBoxLayout(row);
         layout->setContentsMargins(0, 0, 0, 0);
         auto* label = new QLabel(text);
         label->setObjectName(QString::fromStdString(hotkey.combo.text()));
         layout->addWidget(label, 1);
-        auto* clear = new QPushButton(QStringLiteral("清除"));
+        auto* clear = new QPushButton(tr("清除"));
         const QELKeyCombo combo = hotkey.combo;
         QObject::connect(clear, &QPushButton::clicked, this, [this, combo] {
             if (hotkeys_) hotkeys_->clear(combo);

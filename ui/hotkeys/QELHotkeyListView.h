@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QWidget>
 
 class QELGlobalHotkeys;
@@ -10,6 +11,8 @@ class QVBoxLayout;
 // another program holds are marked; without X11 the list says hotkeys do
 // not work here.
 class QELHotkeyListView : public QWidget {
+    Q_DECLARE_TR_FUNCTIONS(QELHotkeyListView)
+
 public:
     explicit QELHotkeyListView(QELGlobalHotkeys* hotkeys, QWidget* parent = nullptr);
     void reload();

@@ -9,10 +9,10 @@
 
 namespace {
 
-constexpr const char* kService = "org.freedesktop.portal.Desktop";
-constexpr const char* kPath = "/org/freedesktop/portal/desktop";
-constexpr const char* kInterface = "org.freedesktop.portal.GlobalShortcuts";
-constexpr const char* kRequest = "org.freedesktop.portal.Request";
+constexpr QLatin1String kService("org.freedesktop.portal.Desktop");
+constexpr QLatin1String kPath("/org/freedesktop/portal/desktop");
+constexpr QLatin1String kInterface("org.freedesktop.portal.GlobalShortcuts");
+constexpr QLatin1String kRequest("org.freedesktop.portal.Request");
 
 }  // namespace
 
@@ -60,11 +60,11 @@ QELPortalHotkeys::QELPortalHotkeys(Fired fired) : QELGlobalHotkeys(std::move(fir
     qDBusRegisterMetaType<QELPortalShortcut>();
     qDBusRegisterMetaType<QList<QELPortalShortcut>>();
     if (!bus().isConnected()) return;
-    bus().connect(kService, kPath, kInterface, "Activated", this, SLOT(activated(QDBusMessage)));
+    bus().connect(kService, kPath, kInterface, QStringLiteral("Activated"), this, SLOT(activated(QDBusMessage)));
     // Asked, not waited for: the portal may first have to be started.
     QDBusMessage version = QDBusMessage::createMethodCall(
-        kService, kPath, "org.freedesktop.DBus.Properties", "Get");
-    version << QString::fromLatin1(kInterface) << QStringLiteral("version");
+        kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    version << QString(kInterface) << QStringLiteral("version");
     bus().callWithCallback(version, this, SLOT(versionArrived(QDBusMessage)),
                            SLOT(requestFailed(QDBusError)));
 }
@@ -94,8 +94,8 @@ void QELPortalHotkeys::requestFailed(const QDBusError& error) {
 
 void QELPortalHotkeys::closeSession() {
     if (session_.isEmpty()) return;
-    bus().call(QDBusMessage::createMethodCall(kService, session_, "org.freedesktop.portal.Session",
-                                              "Close"),
+    bus().call(QDBusMessage::createMethodCall(kService, session_, QStringLiteral("org.freedesktop.portal.Session"),
+                                              QStringLiteral("Close")),
                QDBus::NoBlock);
     session_.clear();
     bound_.clear();
@@ -112,7 +112,7 @@ std::vector<QELKeyCombo> QELPortalHotkeys::setHotkeys(std::vector<QELHotkey> hot
     QVariantMap options;
     options.insert(QStringLiteral("session_handle_token"),
                    QStringLiteral("quellio%1").arg(++tokens_));
-    pending_ = request(QDBusMessage::createMethodCall(kService, kPath, kInterface, "CreateSession"),
+    pending_ = request(QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("CreateSession")),
                        options);
     return taken_;
 }
@@ -125,7 +125,7 @@ QString QELPortalHotkeys::request(QDBusMessage call, QVariantMap options) {
     sender.replace(QLatin1Char('.'), QLatin1Char('_'));
     const QString path = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
                              .arg(sender, token);
-    bus().connect(kService, path, kRequest, "Response", this,
+    bus().connect(kService, path, kRequest, QStringLiteral("Response"), this,
                   SLOT(response(uint, QVariantMap, QDBusMessage)));
     options.insert(QStringLiteral("handle_token"), token);
     call << options;
@@ -134,7 +134,7 @@ QString QELPortalHotkeys::request(QDBusMessage call, QVariantMap options) {
 }
 
 void QELPortalHotkeys::forget(const QString& requestPath) {
-    bus().disconnect(kService, requestPath, kRequest, "Response", this,
+    bus().disconnect(kService, requestPath, kRequest, QStringLiteral("Response"), this,
                      SLOT(response(uint, QVariantMap, QDBusMessage)));
 }
 
@@ -146,7 +146,7 @@ void QELPortalHotkeys::response(uint code, const QVariantMap& results,
         const QVariant stale = results.value(QStringLiteral("session_handle"));
         if (stale.isValid())
             bus().call(QDBusMessage::createMethodCall(kService, stale.toString(),
-                                                      "org.freedesktop.portal.Session", "Close"),
+                                                      QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Close")),
                        QDBus::NoBlock);
         return;
     }
@@ -188,7 +188,7 @@ void QELPortalHotkeys::bind() {
                           {{QStringLiteral("description"), id},
                            {QStringLiteral("preferred_trigger"), portalTrigger(hotkey.combo)}}});
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, "BindShortcuts");
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("BindShortcuts"));
     call << QVariant::fromValue(QDBusObjectPath(session_)) << QVariant::fromValue(shortcuts)
          << QString();
     pending_ = request(call, {});

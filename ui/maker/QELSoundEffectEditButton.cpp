@@ -5,6 +5,7 @@
 
 #include "ui/platform/Image.h"
 #include "ui/platform/Palette.h"
+#include "ui/utils/QELCoreText.h"
 
 using namespace platform;
 
@@ -45,7 +46,7 @@ void QELSoundEffectEditButton::setSelected(bool selected) {
 }
 
 QString QELSoundEffectEditButton::titleText() const {
-    return QString::fromUtf8(::title(editType_));
+    return QELCoreText(::title(editType_));
 }
 
 QFont QELSoundEffectEditButton::titleFont() const {

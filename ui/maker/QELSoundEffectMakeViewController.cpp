@@ -27,7 +27,7 @@ void QELSoundEffectMakeViewController::setRecordSecondLimitLowerBound(int second
 }
 
 QString QELSoundEffectMakeViewController::tooShortMessage() {
-    return QStringLiteral("录制时间为 %1s 以上").arg(RecordSecondLimitLowerBound());
+    return tr("录制时间为 %1s 以上").arg(RecordSecondLimitLowerBound());
 }
 
 bool QELSoundEffectMakeViewController::openSoundSettings() {
@@ -52,7 +52,7 @@ QELSoundEffectMakeViewController::QELSoundEffectMakeViewController(
     : viewModel_(std::move(viewModel)),
       recordPermission_([] { return AudioSession::sharedInstance().recordPermission(); }),
       openSettings_(&QELSoundEffectMakeViewController::openSoundSettings) {
-    setTitle(QStringLiteral("自制音效"));
+    setTitle(tr("自制音效"));
 }
 
 QELSoundEffectMakeViewController::~QELSoundEffectMakeViewController() {
@@ -154,9 +154,8 @@ void QELSoundEffectMakeViewController::checkMicroPhonePermission() {
     }
     if (microPhoneAlert_) return;
     // On the desktop nothing is withheld: there is no input device.
-    microPhoneAlert_ = new AlertView(QString::fromUtf8(kNoMicrophoneTitle),
-                                     QString::fromUtf8(kNoMicrophoneMessage),
-                                     QStringLiteral("取消"), {QStringLiteral("设置")});
+    microPhoneAlert_ =
+        new AlertView(tr(kNoMicrophoneTitle), tr(kNoMicrophoneMessage), tr("取消"), {tr("设置")});
     std::weak_ptr<QELSoundEffectMakeViewController> weak = self();
     microPhoneAlert_->didDismissWithButtonIndex = [weak](int index) {
         if (auto controller = weak.lock()) controller->alertViewDidDismissWithButtonIndex(index);
@@ -170,8 +169,7 @@ void QELSoundEffectMakeViewController::alertViewDidDismissWithButtonIndex(int bu
     // Never nothing: if no settings can be opened, say so.
     if (!openSettings_ || !openSettings_()) {
         QELNavigationAlertManager::clearAlertQueue();
-        QELNavigationAlertManager::showAlert(
-            QELNavigationAlert(QString::fromUtf8(kNoSoundSettingsMessage)));
+        QELNavigationAlertManager::showAlert(QELNavigationAlert(tr(kNoSoundSettingsMessage)));
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <functional>
 #include <memory>
@@ -16,16 +17,21 @@
 // The maker tab: hold the record button to record, let go to stop; then
 // preview the voice changes and save the chosen one or discard the take.
 class QELSoundEffectMakeViewController : public platform::ViewController {
+    Q_DECLARE_TR_FUNCTIONS(QELSoundEffectMakeViewController)
+
 public:
     enum class State { Ready, Recording, Recorded };
 
     static constexpr double kMicroPhoneAlertInterval = 7200;
     static constexpr double kStateFadeDuration = 0.2;
-    static constexpr const char* kNoMicrophoneTitle = "没有找到麦克风";
-    static constexpr const char* kNoMicrophoneMessage =
-        "请把麦克风或带麦克风的耳机接到电脑上，在声音设置里把它选为输入设备，再回来录制";
+    static constexpr const char* kNoMicrophoneTitle =
+        QT_TRANSLATE_NOOP("QELSoundEffectMakeViewController", "没有找到麦克风");
+    static constexpr const char* kNoMicrophoneMessage = QT_TRANSLATE_NOOP(
+        "QELSoundEffectMakeViewController",
+        "请把麦克风或带麦克风的耳机接到电脑上，在声音设置里把它选为输入设备，再回来录制");
     // When 设置 finds nothing to open.
-    static constexpr const char* kNoSoundSettingsMessage = "没找到声音设置程序，请在系统设置里选麦克风";
+    static constexpr const char* kNoSoundSettingsMessage = QT_TRANSLATE_NOOP(
+        "QELSoundEffectMakeViewController", "没找到声音设置程序，请在系统设置里选麦克风");
 
     explicit QELSoundEffectMakeViewController(
         std::shared_ptr<QELSoundEffectMakeViewModel> viewModel);

@@ -26,7 +26,7 @@ Button* makeDialogButton(QWidget* parent, const QString& title, const QColor& ba
 QELSoundEffectSaveView::QELSoundEffectSaveView(QWidget* parent) : View(parent) {
     setBackgroundColor(Color::c5());
     titleLabel_ = makeLabel(this, Font::t4(), Color::c1(), Qt::AlignCenter);
-    titleLabel_->setText(QStringLiteral("文件命名"));
+    titleLabel_->setText(tr("文件命名"));
 
     textField_ = new QELTextField(this);
     textField_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -38,8 +38,8 @@ QELSoundEffectSaveView::QELSoundEffectSaveView(QWidget* parent) : View(parent) {
     textField_->setCornerRadius(4);
     textField_->setBackgroundImage(imageNamed(QStringLiteral("crack_img_input_background")));
 
-    cancelButton_ = makeDialogButton(this, QStringLiteral("取消"), Color::c6());
-    confirmButton_ = makeDialogButton(this, QStringLiteral("确定"), Color::c9());
+    cancelButton_ = makeDialogButton(this, tr("取消"), Color::c6());
+    confirmButton_ = makeDialogButton(this, tr("确定"), Color::c9());
     resize(intrinsicContentSize());
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QLabel>
 
 #include "ui/maker/QELTextField.h"
@@ -7,6 +8,8 @@
 
 // The save dialog's card: a title, the name field and cancel / confirm.
 class QELSoundEffectSaveView : public platform::View {
+    Q_DECLARE_TR_FUNCTIONS(QELSoundEffectSaveView)
+
 public:
     static constexpr double kScreenInset = 84;
     static constexpr double kTitleTop = 40;

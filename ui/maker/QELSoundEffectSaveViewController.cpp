@@ -1,5 +1,7 @@
 #include "ui/maker/QELSoundEffectSaveViewController.h"
 
+#include "ui/utils/QELCoreText.h"
+
 #include "ui/utils/QELNavigationAlert.h"
 
 using namespace platform;
@@ -52,9 +54,8 @@ void QELSoundEffectSaveViewController::onConfirm() {
     const std::string name = text.toStdString();
     if (viewModel_->hasSoundEffectNamed(name)) {
         // Replacing loses the recording that has this name: ask first.
-        replaceAlert_ = new AlertView(QString::fromUtf8(kReplaceTitle),
-                                      QStringLiteral("替换后，原来的“%1”就没有了").arg(text),
-                                      QStringLiteral("取消"), {QStringLiteral("替换")});
+        replaceAlert_ = new AlertView(tr(kReplaceTitle), tr("替换后，原来的“%1”就没有了").arg(text),
+                                      tr("取消"), {tr("替换")});
         std::weak_ptr<ViewController> weak = weakSelf();
         replaceAlert_->didDismissWithButtonIndex = [weak, name](int index) {
             auto self = std::static_pointer_cast<QELSoundEffectSaveViewController>(weak.lock());
@@ -91,8 +92,8 @@ void QELSoundEffectSaveViewController::saveFinished(
         saveView_->setEnabled(true);
         saveView_->textField()->setFocus();
         const QString message = error->code == QELSaveRecordError::Code::InvalidName
-                                    ? QString::fromStdString(error->message)
-                                    : QString::fromUtf8(kSaveFailedMessage);
+                                    ? QELCoreText(error->message)
+                                    : tr(kSaveFailedMessage);
         QELNavigationAlertManager::clearAlertQueue();
         QELNavigationAlertManager::showAlert(QELNavigationAlert(message));
         return;

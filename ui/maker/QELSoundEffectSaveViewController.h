@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <functional>
 #include <memory>
@@ -13,11 +14,15 @@
 // open until the save has happened, so a refused name can be changed and
 // the take is never discarded before its copy exists.
 class QELSoundEffectSaveViewController : public platform::ViewController, public QELPopover {
+    Q_DECLARE_TR_FUNCTIONS(QELSoundEffectSaveViewController)
+
 public:
     // Shown when the save failed for a reason other than the name.
-    static constexpr const char* kSaveFailedMessage = "保存失败了，换个名字再试试吧";
+    static constexpr const char* kSaveFailedMessage =
+        QT_TRANSLATE_NOOP("QELSoundEffectSaveViewController", "保存失败了，换个名字再试试吧");
     // Asked before a save would replace a recording of the same name.
-    static constexpr const char* kReplaceTitle = "已有同名音效";
+    static constexpr const char* kReplaceTitle =
+        QT_TRANSLATE_NOOP("QELSoundEffectSaveViewController", "已有同名音效");
 
     explicit QELSoundEffectSaveViewController(
         std::shared_ptr<QELSoundEffectSaveViewModel> viewModel);

@@ -8,6 +8,7 @@
 #include "core/settings/QELAudioSettings.h"
 #include "ui/maker/QELSoundEffectSaveViewController.h"
 #include "ui/platform/AlertView.h"
+#include "ui/utils/QELCoreText.h"
 
 using platform::AlertView;
 
@@ -27,9 +28,9 @@ QELImportController::QELImportController(QELSoundEffectImporter& importer) : imp
 
 void QELImportController::chooseFiles(QWidget* parent) {
     const QStringList paths = QFileDialog::getOpenFileNames(
-        parent, QStringLiteral("导入声音"), QDir::homePath(),
-        QStringLiteral("声音文件 (*.wav *.flac *.ogg *.oga *.opus *.mp3 *.aif *.aiff *.caf);;"
-                       "所有文件 (*)"));
+        parent, tr("导入声音"), QDir::homePath(),
+        tr("声音文件 (*.wav *.flac *.ogg *.oga *.opus *.mp3 *.aif *.aiff *.caf);;"
+           "所有文件 (*)"));
     importFiles(paths);
 }
 
@@ -59,10 +60,9 @@ void QELImportController::next() {
     }
     const std::string other = freeTitle(options.title);
     auto* alert = new AlertView(
-        QString::fromUtf8(QELSoundEffectSaveViewController::kReplaceTitle),
-        QStringLiteral("替换后，原来的“%1”就没有了").arg(QString::fromStdString(options.title)),
-        QStringLiteral("取消"),
-        {QStringLiteral("替换"), QStringLiteral("另存为“%1”").arg(QString::fromStdString(other))});
+        QELSoundEffectSaveViewController::tr(QELSoundEffectSaveViewController::kReplaceTitle),
+        tr("替换后，原来的“%1”就没有了").arg(QString::fromStdString(options.title)), tr("取消"),
+        {tr("替换"), tr("另存为“%1”").arg(QString::fromStdString(other))});
     alert->didDismissWithButtonIndex = [this, path, options, other](int index) mutable {
         if (index == 0) return next();
         if (index == 1)
@@ -75,8 +75,8 @@ void QELImportController::next() {
 }
 
 void QELImportController::start(const QString& path, QELImportOptions options) {
-    progress_ = new QProgressDialog(QStringLiteral("正在导入“%1”…").arg(QFileInfo(path).fileName()),
-                                    QStringLiteral("取消"), 0, 100, QApplication::activeWindow());
+    progress_ = new QProgressDialog(tr("正在导入“%1”…").arg(QFileInfo(path).fileName()), tr("取消"),
+                                    0, 100, QApplication::activeWindow());
     progress_->setAttribute(Qt::WA_DeleteOnClose);
     progress_->setWindowModality(Qt::WindowModal);
     progress_->setMinimumDuration(kProgressDelayMs);
@@ -98,9 +98,8 @@ void QELImportController::finished(const QELImportResult& result) {
     if (result.code == QELImportResult::Code::Cancelled ||
         (result.imported() && result.message.empty()))
         return next();
-    auto* alert =
-        new AlertView(result.imported() ? QStringLiteral("已导入") : QStringLiteral("无法导入"),
-                      QString::fromStdString(result.message), QStringLiteral("好"), {});
+    auto* alert = new AlertView(result.imported() ? tr("已导入") : tr("无法导入"),
+                                QELCoreText(result.message), tr("好"), {});
     alert->didDismissWithButtonIndex = [this](int) { next(); };
     alert->showAlert();
 }

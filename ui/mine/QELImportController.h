@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QString>
@@ -16,6 +17,8 @@ class QWidget;
 // progress of a long import with a cancel button, and tells what failed.
 // Main thread only.
 class QELImportController {
+    Q_DECLARE_TR_FUNCTIONS(QELImportController)
+
 public:
     static QELImportController& shared();
     explicit QELImportController(QELSoundEffectImporter& importer);

@@ -13,7 +13,7 @@ QELMySoundEffectEmptyView::QELMySoundEffectEmptyView(QWidget* parent) : View(par
     imageView_->setImage(imageNamed(QStringLiteral("mina_img_none")));
     imageView_->sizeToFit();
     titleLabel_ = makeLabel(this, Font::t2(), Color::c4(), Qt::AlignCenter);
-    titleLabel_->setText(QStringLiteral("空空的，这里什么都没有..."));
+    titleLabel_->setText(tr("空空的，这里什么都没有..."));
     titleLabel_->adjustSize();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QLabel>
 
 #include "ui/platform/View.h"
@@ -7,6 +8,8 @@
 // What an empty collection shows: an illustration and one line of text,
 // a little above the middle.
 class QELMySoundEffectEmptyView : public platform::View {
+    Q_DECLARE_TR_FUNCTIONS(QELMySoundEffectEmptyView)
+
 public:
     explicit QELMySoundEffectEmptyView(QWidget* parent = nullptr);
     platform::ImageView* imageView() const { return imageView_; }

@@ -11,12 +11,12 @@ void QELMySoundEffectsEditOptionViewController::viewDidLoad() {
     ViewController::viewDidLoad();
     if (auto* card = dynamic_cast<View*>(view())) card->setBackgroundColor(Color::c5());
     titleLabel_ = makeLabel(view(), Font::t4(), Color::c1(), Qt::AlignCenter);
-    titleLabel_->setText(QStringLiteral("你要做什么？"));
+    titleLabel_->setText(tr("你要做什么？"));
     titleLabel_->adjustSize();
-    replaceButton_ = makeButton(QStringLiteral("替换"), Color::c9());
-    deleteButton_ = makeButton(QStringLiteral("删除"), Color::c6());
-    hotkeyButton_ = makeButton(QStringLiteral("设置快捷键"), Color::c6());
-    cancelButton_ = makeButton(QStringLiteral("取消"), Color::c6());
+    replaceButton_ = makeButton(tr("替换"), Color::c9());
+    deleteButton_ = makeButton(tr("删除"), Color::c6());
+    hotkeyButton_ = makeButton(tr("设置快捷键"), Color::c6());
+    cancelButton_ = makeButton(tr("取消"), Color::c6());
     auto weak = weakSelf();
     auto action = [weak](const char* selector,
                          void (QELMySoundEffectsEditOptionViewController::*method)(Control&)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <functional>
 
@@ -11,6 +12,8 @@
 // replace it, delete it, give it a hotkey, or nothing.
 class QELMySoundEffectsEditOptionViewController : public platform::ViewController,
                                                   public QELPopover {
+    Q_DECLARE_TR_FUNCTIONS(QELMySoundEffectsEditOptionViewController)
+
 public:
     using Callback = std::function<void(QELMySoundEffectsEditOptionViewController&)>;
 

@@ -39,7 +39,7 @@ double QELMySoundEffectsViewController::contactViewBottom(double height, double 
 QELMySoundEffectsViewController::QELMySoundEffectsViewController(
     std::shared_ptr<QELMySoundEffectsViewModel> viewModel)
     : CollectionViewController(layoutForWidth(screenWidth())), viewModel_(std::move(viewModel)) {
-    setTitle(QStringLiteral("自定义"));
+    setTitle(tr("自定义"));
 }
 
 QELMySoundEffectsViewController::~QELMySoundEffectsViewController() {
@@ -76,11 +76,11 @@ void QELMySoundEffectsViewController::viewDidLoad() {
     navigationItem().leftBarButtonItem = BarButtonItem::systemAdd([weak] {
         if (auto controller = weak.lock()) controller->onTapAddItem();
     });
-    navigationItem().rightBarButtonItem =
-        std::make_shared<BarButtonItem>(BarButtonItem{QStringLiteral("导入"), {}, [weak] {
-            if (auto controller = weak.lock())
-                QELImportController::shared().chooseFiles(controller->view());
-        }});
+    navigationItem().rightBarButtonItem = std::make_shared<BarButtonItem>(
+        BarButtonItem{tr("导入"), {}, [weak] {
+                          if (auto controller = weak.lock())
+                              QELImportController::shared().chooseFiles(controller->view());
+                      }});
 
     cv->registerCellClass<QELMySoundEffectCollectionViewCell>(kMySoundEffectsCellIdentifier);
     cv->setBackgroundColor(Qt::transparent);
@@ -213,8 +213,7 @@ void QELMySoundEffectsViewController::onTapAddItem() {
     });
     picker->setOnDismiss([](QELSoundEffectPickViewController&) {
         UserDefaults::executeOnceWithKey(kEditAlertKey, [] {
-            QELNavigationAlertManager::showAlert(
-                QELNavigationAlert(QStringLiteral("长按可再次编辑")));
+            QELNavigationAlertManager::showAlert(QELNavigationAlert(tr("长按可再次编辑")));
             return true;
         });
     });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,6 +25,8 @@ class QELMySoundEffectsViewController
     : public platform::CollectionViewController,
       public platform::CollectionViewDelegate,
       public QELDataSourceDelegate<QELCollectionSoundEffect::Ref> {
+    Q_DECLARE_TR_FUNCTIONS(QELMySoundEffectsViewController)
+
 public:
     static constexpr double kMargin = 15;
     static constexpr double kItemHeight = 100;

@@ -10,7 +10,7 @@ using namespace platform;
 QELSoundEffectPickViewController::QELSoundEffectPickViewController(
     std::shared_ptr<QELSoundEffectListViewModel> viewModel)
     : QELSoundEffectListViewController(std::move(viewModel)) {
-    setTitle(QStringLiteral("添加"));
+    setTitle(tr("添加"));
 }
 
 void QELSoundEffectPickViewController::viewDidLoad() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <functional>
 #include <memory>
 
@@ -8,6 +9,8 @@
 // The board turned into a chooser: a tap hands the built-in sound effect to
 // the caller and closes the picker instead of playing it.
 class QELSoundEffectPickViewController : public QELSoundEffectListViewController {
+    Q_DECLARE_TR_FUNCTIONS(QELSoundEffectPickViewController)
+
 public:
     using OnSelect = std::function<void(const QELSoundEffect::Ref&)>;
     using OnDismiss = std::function<void(QELSoundEffectPickViewController&)>;

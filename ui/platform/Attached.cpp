@@ -10,7 +10,7 @@ namespace {
 class AttachmentTable : public QObject {
 public:
     explicit AttachmentTable(QObject* owner) : QObject(owner) { setObjectName(kName); }
-    static constexpr const char* kName = "platform.attachments";
+    static constexpr QLatin1String kName{"platform.attachments"};
     std::map<std::string, std::shared_ptr<void>> values;
 };
 

@@ -16,6 +16,7 @@
 #include "ui/platform/NavigationController.h"
 #include "ui/platform/Palette.h"
 #include "ui/platform/View.h"
+#include "ui/utils/QELCoreText.h"
 
 using namespace platform;
 
@@ -49,7 +50,7 @@ void fill(QComboBox* box, const QString& first, const std::vector<SoundServerDev
     }
     int index = box->findData(text(chosen));
     if (index < 0) {
-        box->addItem(text(chosen) + QStringLiteral("（不在）"), text(chosen));
+        box->addItem(QELSettingsViewController::tr("%1（不在）").arg(text(chosen)), text(chosen));
         index = box->count() - 1;
     }
     box->setCurrentIndex(index);
@@ -63,9 +64,9 @@ std::string chosen(const QComboBox* box) {
 
 QELSettingsViewController::QELSettingsViewController(QELAudioRouting& routing)
     : routing_(routing), settings_(routing.settings()) {
-    setTitle(QStringLiteral("设置"));
+    setTitle(tr("设置"));
     navigationItem().leftBarButtonItem = std::make_shared<BarButtonItem>(
-        BarButtonItem{QStringLiteral("返回"), {}, [this] {
+        BarButtonItem{tr("返回"), {}, [this] {
                           if (NavigationController* nav = navigationController()) {
                               nav->popViewController(true);
                           }
@@ -111,8 +112,8 @@ void QELSettingsViewController::loadView() {
     note_ = new QLabel();
     note_->setWordWrap(true);
     note_->setFont(Font::t2());
-    routingSwitch_ = new QCheckBox(
-        QStringLiteral("虚拟麦克风（%1）").arg(text(VirtualDevices::kMicrophoneDescription)));
+    routingSwitch_ =
+        new QCheckBox(tr("虚拟麦克风（%1）").arg(text(VirtualDevices::kMicrophoneDescription)));
     routingSwitch_->setChecked(settings_.routingEnabled());
     streamOutput_ = new QComboBox();
     monitorOutput_ = new QComboBox();
@@ -125,28 +126,28 @@ void QELSettingsViewController::loadView() {
 
     auto* output = new QWidget();
     auto* form = new QFormLayout(output);
-    form->addRow(QStringLiteral("音效音量"), effectsVolume_);
+    form->addRow(tr("音效音量"), effectsVolume_);
     form->addRow(routingSwitch_);
-    form->addRow(QStringLiteral("直播输出"), streamOutput_);
-    form->addRow(QStringLiteral("直播音量"), streamVolume_);
-    form->addRow(QStringLiteral("监听输出"), monitorOutput_);
-    form->addRow(QStringLiteral("监听音量"), monitorVolume_);
+    form->addRow(tr("直播输出"), streamOutput_);
+    form->addRow(tr("直播音量"), streamVolume_);
+    form->addRow(tr("监听输出"), monitorOutput_);
+    form->addRow(tr("监听音量"), monitorVolume_);
     form->addRow(note_);
-    addSection(QStringLiteral("音效输出"), output);
+    addSection(tr("音效输出"), output);
 
     auto* mic = new QWidget();
     form = new QFormLayout(mic);
-    form->addRow(QStringLiteral("混入麦克风"), microphone_);
-    form->addRow(QStringLiteral("麦克风音量"), microphoneVolume_);
-    addSection(QStringLiteral("麦克风"), mic);
+    form->addRow(tr("混入麦克风"), microphone_);
+    form->addRow(tr("麦克风音量"), microphoneVolume_);
+    addSection(tr("麦克风"), mic);
 
     auto* maker = new QWidget();
     form = new QFormLayout(maker);
-    form->addRow(QStringLiteral("录音输入"), makerInput_);
-    addSection(QStringLiteral("制作"), maker);
+    form->addRow(tr("录音输入"), makerInput_);
+    addSection(tr("制作"), maker);
 
     // Kept at once: the next import or save reads them.
-    loudnessSwitch_ = new QCheckBox(QStringLiteral("导入和录音统一响度"));
+    loudnessSwitch_ = new QCheckBox(tr("导入和录音统一响度"));
     loudnessSwitch_->setChecked(settings_.normaliseLoudness());
     loudnessTarget_ = new QSpinBox();
     loudnessTarget_->setRange(static_cast<int>(platform::kMinLoudnessTarget),
@@ -157,8 +158,8 @@ void QELSettingsViewController::loadView() {
     auto* loudness = new QWidget();
     form = new QFormLayout(loudness);
     form->addRow(loudnessSwitch_);
-    form->addRow(QStringLiteral("目标响度"), loudnessTarget_);
-    addSection(QStringLiteral("响度"), loudness);
+    form->addRow(tr("目标响度"), loudnessTarget_);
+    addSection(tr("响度"), loudness);
     QObject::connect(loudnessSwitch_, &QCheckBox::toggled, root, [this](bool on) {
         settings_.setNormaliseLoudness(on);
         loudnessTarget_->setEnabled(on);
@@ -191,7 +192,7 @@ void QELSettingsViewController::viewWillAppear(bool animated) {
 
 void QELSettingsViewController::addSection(const QString& title, QWidget* content) {
     auto* label = new QLabel(title);
-    label->setProperty("role", "section");
+    label->setProperty("role", QStringLiteral("section"));
     label->setFont(Font::t2());
     // Before the closing stretch.
     const int at = sections_->count() - 1;
@@ -204,18 +205,18 @@ void QELSettingsViewController::reloadDevices() {
     const QELAudioRouting::DeviceLists lists = routing_.deviceLists();
     soundServer_ = lists.soundServer;
     filling_ = true;
-    fill(streamOutput_, QStringLiteral("默认输出"), lists.outputs, settings_.streamOutput(), true);
-    fill(monitorOutput_, QStringLiteral("无"), lists.outputs, settings_.monitorOutput(), true);
-    fill(microphone_, QStringLiteral("无"), lists.inputs, settings_.mixedMicrophone(), true);
-    fill(makerInput_, QStringLiteral("默认输入"), lists.inputs, settings_.makerInput(), false);
+    fill(streamOutput_, tr("默认输出"), lists.outputs, settings_.streamOutput(), true);
+    fill(monitorOutput_, tr("无"), lists.outputs, settings_.monitorOutput(), true);
+    fill(microphone_, tr("无"), lists.inputs, settings_.mixedMicrophone(), true);
+    fill(makerInput_, tr("默认输入"), lists.inputs, settings_.makerInput(), false);
     filling_ = false;
     QString note;
     if (!soundServer_) {
-        note = QStringLiteral("虚拟麦克风需要 PipeWire 或 PulseAudio 声音服务。");
+        note = tr("虚拟麦克风需要 PipeWire 或 PulseAudio 声音服务。");
     } else if (!routing_.problem().empty()) {
-        note = text(routing_.problem());
+        note = QELCoreText(routing_.problem());
     } else if (routing_.virtualMicrophoneActive()) {
-        note = QStringLiteral("直播或语音软件选择“%1”作为麦克风即可听到音效。")
+        note = tr("直播或语音软件选择“%1”作为麦克风即可听到音效。")
                    .arg(text(VirtualDevices::kMicrophoneDescription));
     }
     note_->setText(note);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <memory>
 
@@ -21,6 +22,8 @@ class QELAudioSettings;
 // the sound server while the screen shows. Sections stack from the top;
 // other features add their own with addSection().
 class QELSettingsViewController : public platform::ViewController {
+    Q_DECLARE_TR_FUNCTIONS(QELSettingsViewController)
+
 public:
     explicit QELSettingsViewController(QELAudioRouting& routing);
     ~QELSettingsViewController() override;
