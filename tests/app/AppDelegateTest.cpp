@@ -36,7 +36,9 @@ namespace {
 class AppDelegateTest : public uitest::UiTest {
 protected:
     AppDelegateTest()
-        : defaults(dir.file("Preferences/defaults.plist")), runtime(environment()), scope(runtime) {
+        : defaults(dir.file("Preferences/defaults.plist")),
+          runtime(uitest::tallyEnvironment(defaults, dir.path())),
+          scope(runtime) {
         setTallyLogSink([this](const std::string& line) {
             std::lock_guard lock(logMutex);
             tallyLog.push_back(line);
@@ -44,16 +46,6 @@ protected:
     }
     ~AppDelegateTest() override { setTallyLogSink({}); }
 
-    TallyEnvironment environment() {
-        TallyEnvironment env;
-        env.clock = &uitest::clock();
-        env.defaults = &defaults;
-        env.runLoop = &RunLoop::main();
-        env.notificationCenter = &NotificationCenter::defaultCenter();
-        env.libraryDirectory = dir.file("Library");
-        env.sharedUDIDDirectory = dir.file("SharedUDID");
-        return env;
-    }
 
     void SetUp() override {
         UiTest::SetUp();

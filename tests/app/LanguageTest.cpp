@@ -156,18 +156,9 @@ std::vector<std::string> clippedTexts(QWidget* top) {
 
 class LanguageScreensTest : public uitest::UiTest, public ::testing::WithParamInterface<Language> {
 protected:
-    LanguageScreensTest() : runtime(environment()), scope(runtime) {}
+    LanguageScreensTest()
+        : runtime(uitest::tallyEnvironment(defaults, dir.path())), scope(runtime) {}
 
-    TallyEnvironment environment() {
-        TallyEnvironment env;
-        env.clock = &uitest::clock();
-        env.defaults = &defaults;
-        env.runLoop = &RunLoop::main();
-        env.notificationCenter = &NotificationCenter::defaultCenter();
-        env.libraryDirectory = dir.file("Library");
-        env.sharedUDIDDirectory = dir.file("SharedUDID");
-        return env;
-    }
     void TearDown() override {
         delegate.reset();
         drain();

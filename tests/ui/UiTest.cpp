@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "analytics/collect/TallyRuntime.h"
 #include "audio/AudioEngine.h"
 #include "foundation/RunLoop.h"
 #include "ui/platform/Animation.h"
@@ -16,6 +17,17 @@ namespace uitest {
 platform::ManualClock& clock() {
     static platform::ManualClock c;
     return c;
+}
+
+TallyEnvironment tallyEnvironment(platform::UserDefaults& defaults, const std::string& home) {
+    TallyEnvironment env;
+    env.clock = &clock();
+    env.defaults = &defaults;
+    env.runLoop = &platform::RunLoop::main();
+    env.notificationCenter = &platform::NotificationCenter::defaultCenter();
+    env.libraryDirectory = home + "/Library";
+    env.sharedUDIDDirectory = home + "/SharedUDID";
+    return env;
 }
 
 void drain() {

@@ -15,6 +15,11 @@
 #include "ui/statistics/QELStatistics.h"
 #include "ui/utils/QELNavigationAlert.h"
 
+struct TallyEnvironment;
+namespace platform {
+class UserDefaults;
+}
+
 namespace uitest {
 
 // What reached the analytics: "event:<id>", "event:<id>:<attributes>",
@@ -58,6 +63,9 @@ public:
 // The process's manual clock, driving the main run loop and the null audio
 // output.
 platform::ManualClock& clock();
+// The program's analytics on that clock, the main loop and notifications,
+// keeping its files under `home`.
+TallyEnvironment tallyEnvironment(platform::UserDefaults& defaults, const std::string& home);
 // Runs the main loop (and Qt's queued events) until nothing is left.
 void drain();
 // Advances the manual clock and drains.
