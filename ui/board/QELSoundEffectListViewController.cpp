@@ -1,6 +1,7 @@
 #include "ui/board/QELSoundEffectListViewController.h"
 
 #include "foundation/Fatal.h"
+#include "ui/board/QELCatalogueText.h"
 #include "ui/hotkeys/QELHotkeyCaptureDialog.h"
 #include "ui/statistics/QELStatistics.h"
 
@@ -108,5 +109,7 @@ void QELSoundEffectListViewController::showHotkeyCapture(const IndexPath& indexP
     const auto effect = viewModel_->dataProvider()->objectAtIndexPath(indexPath);
     if (!effect) return;
     ::showHotkeyCapture(globalHotkeys_,
-                        {{}, QELHotkey::Action::Play, effect->category(), effect->name()}, view());
+                        {{}, QELHotkey::Action::Play, effect->category(), effect->name()}, view(),
+                        QELCategoryTitle(effect->category()) + QLatin1Char('/') +
+                            QELEffectTitle(*effect));
 }

@@ -54,12 +54,16 @@ QString pressedModifiers(unsigned modifiers) {
 }  // namespace
 
 QELHotkeyCaptureDialog::QELHotkeyCaptureDialog(QELGlobalHotkeys* hotkeys, QELHotkey target,
-                                               QWidget* parent)
+                                               QWidget* parent, const QString& shownName)
     : QDialog(parent), hotkeys_(hotkeys), target_(std::move(target)) {
     setWindowTitle(tr("设置快捷键"));
     auto* layout = new QVBoxLayout(this);
-    const QString name = QString::fromStdString(
-        target_.action == QELHotkey::Action::PlayFavorite ? target_.title : target_.describe());
+    const QString name =
+        !shownName.isEmpty()
+            ? shownName
+            : QString::fromStdString(target_.action == QELHotkey::Action::PlayFavorite
+                                         ? target_.title
+                                         : target_.describe());
     auto* prompt = new QLabel(tr("为「%1」按下组合键（Esc 取消）").arg(name));
     layout->addWidget(prompt);
     comboLabel_ = new QLabel(pressedModifiers(0));
@@ -148,9 +152,9 @@ void QELHotkeyCaptureDialog::take(const QELKeyCombo& combo) {
 }
 
 QELHotkeyCaptureDialog* showHotkeyCapture(QELGlobalHotkeys* hotkeys, QELHotkey target,
-                                          QWidget* parent) {
+                                          QWidget* parent, const QString& shownName) {
     auto* dialog = new QELHotkeyCaptureDialog(hotkeys, std::move(target),
-                                              parent ? parent->window() : nullptr);
+                                              parent ? parent->window() : nullptr, shownName);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setModal(true);
     dialog->show();

@@ -20,7 +20,10 @@ class QELHotkeyCaptureDialog : public QDialog {
 
 public:
     // `target` without its combination; `hotkeys` may be null (no grabs).
-    QELHotkeyCaptureDialog(QELGlobalHotkeys* hotkeys, QELHotkey target, QWidget* parent = nullptr);
+    // `shownName` names the target in the interface's language; empty: the
+    // name the hotkey stores.
+    QELHotkeyCaptureDialog(QELGlobalHotkeys* hotkeys, QELHotkey target, QWidget* parent = nullptr,
+                           const QString& shownName = {});
     ~QELHotkeyCaptureDialog() override;
 
     QLabel* comboLabel() const { return comboLabel_; }
@@ -45,4 +48,4 @@ private:
 
 // Opens the capture for `target` over `parent`'s window; it deletes itself.
 QELHotkeyCaptureDialog* showHotkeyCapture(QELGlobalHotkeys* hotkeys, QELHotkey target,
-                                          QWidget* parent);
+                                          QWidget* parent, const QString& shownName = {});
