@@ -167,14 +167,24 @@ TEST(CliRecord, ASignalEndsTheRecordingKeepingTheTake) {
         const std::string err = dir.file(std::string("meter-") + signal);
         // The meter's first figure says the recording runs; the signal comes
         // long before the input (unpaced, then silent) makes up an hour.
+        const std::string out = dir.file(std::string("out-") + signal);
         const std::string script =
-            env + QUELLIO_CLI " record 3600 '" + take + "' 2>'" + err + "' >/dev/null & pid=$!; " +
-            "until grep -q dBFS '" + err + "' 2>/dev/null; do :; done; kill -" + signal +
-            " $pid; wait $pid; echo $?";
+            env + QUELLIO_CLI " record 3600 '" + take + "' 2>'" + err + "' >'" + out +
+            "' & pid=$!; until grep -q dBFS '" + err + "' 2>/dev/null; do :; done; kill -" +
+            signal + " $pid; wait $pid; echo $?";
         testsupport::writeText(dir.file("stop.sh"), script);
         std::string rc;
         testsupport::run("sh '" + dir.file("stop.sh") + "'", &rc);
-        EXPECT_EQ(rc, "0\n") << signal;
+        std::string said, printed;
+        testsupport::run("cat '" + err + "'", &said);
+        testsupport::run("cat '" + out + "'", &printed);
+        // The unpaced input can outrun the writer on a loaded machine; the
+        // command then rightly fails for the gaps. A signal alone never does.
+        if (said.find(" were lost") == std::string::npos) {
+            EXPECT_EQ(rc, "0\n") << signal << said;
+            EXPECT_NE(printed.find("(stopped early)"), std::string::npos) << printed;
+        }
+        EXPECT_EQ(said.find("delivered only"), std::string::npos) << signal << said;
         EXPECT_EQ(soxi("-r", take), "44100\n");
         const double seconds = std::stod(soxi("-D", take));
         EXPECT_GT(seconds, 0) << signal;
