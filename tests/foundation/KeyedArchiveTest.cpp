@@ -117,12 +117,11 @@ TEST(KeyedArchive, ObjectsAndValuesRoundTripInTheStandardLayoutWithSharingKept) 
 
     // The layout other readers expect: shared class entries, objects and
     // equal strings stored once, scalars inline, '$' keys escaped, null as
-    // the reference 0.
+    // the reference 0. (The frame, dates and arrays a reader written from the
+    // format alone walks: CollectionFileInterop.OurFileCanBeWalkedFromTheFormatAlone.)
     auto plist = platform::PropertyList::parse(data);
     ASSERT_TRUE(plist);
-    EXPECT_EQ(*plist->find("$version"), Value(100000));
     const Value::Array& objects = *plist->find("$objects")->asArray();
-    EXPECT_EQ(objects[0], Value("$null"));
     auto at = [&](const Value& ref) -> const Value& { return objects.at(ref.asUid()->value); };
     int records = 0, recordClasses = 0, titles = 0;
     for (const Value& o : objects) {
@@ -137,14 +136,10 @@ TEST(KeyedArchive, ObjectsAndValuesRoundTripInTheStandardLayoutWithSharingKept) 
     EXPECT_EQ(std::tie(*rec->find("$$favourite"), *rec->find("plays"), *rec->find("volume")),
               std::make_tuple(Value(true), Value(3), Value(0.5)));
     EXPECT_EQ(at(*rec->find("title")), Value("第一"));
-    const Value& created = at(*rec->find("created"));
-    EXPECT_EQ(*created.find("NS.time"), Value(705049689.25));
-    EXPECT_EQ(at(*created.find("$class")), classEntry("NSDate"));
     const Value& extra = at(*rec->find("extra"));
     EXPECT_EQ(at(*extra.find("$class")), classEntry("NSDictionary"));
     EXPECT_EQ(at(extra.find("NS.keys")->asArray()->at(0)), Value("键"));
     const Value& list = at(extra.find("NS.objects")->asArray()->at(0));
-    EXPECT_EQ(at(*list.find("$class")), classEntry("NSArray"));
     EXPECT_EQ(list.find("NS.objects")->asArray()->at(3), Value(Uid{0}));
 
     // Read back as written and in XML, where a UID is a {"CF$UID": n} dictionary.
@@ -224,7 +219,6 @@ TEST(KeyedUnarchiver, UnknownOrRejectedObjectsDecodeAsNull) {
 
 TEST(KeyedUnarchiver, DamagedArchivesFailWithAReason) {
     const Value array = classEntry("NSArray");
-    const Value rec = classEntry("TestRecord");
     auto arrayOf = [](Value::Array refs, uint64_t cls) {
         return Value::Dictionary{{"NS.objects", std::move(refs)}, {"$class", Uid{cls}}};
     };
@@ -251,13 +245,7 @@ TEST(KeyedUnarchiver, DamagedArchivesFailWithAReason) {
         {"no $objects", edited([](auto& d) { d.erase("$objects"); }), "$objects"},
         {"root not a UID", handMade({"$null", "x"}, 1), "root"},
         {"root out of range", handMade({"$null"}, Uid{1}), "range"},
-        {"member out of range", handMade({"$null", arrayOf({Uid{9}}, 2), array}), "range"},
         {"array holding itself", handMade({"$null", arrayOf({Uid{1}}, 2), array}), "cycle"},
-        {"record holding itself",
-         handMade({"$null",
-                   Value::Dictionary{{"title", Uid{3}}, {"child", Uid{1}}, {"$class", Uid{2}}}, rec,
-                   "t"}),
-         "cycle"},
         {"object without class",
          handMade({"$null", Value::Dictionary{{"NS.objects", Value::Array{}}}}), "$class"},
         {"class not a class entry", handMade({"$null", arrayOf({}, 1)}), "class description"},

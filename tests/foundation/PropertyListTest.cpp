@@ -222,36 +222,26 @@ TEST(PropertyList, InteroperatesWithPythonPlistlib) {
     if (python.empty()) GTEST_SKIP() << "no /usr/bin/python3";
     testsupport::TempDir dir;
     // Python reads ours and writes it back, so both readers see what we
-    // wrote; the long array needs four-byte references and offsets. It also
-    // writes dates before 1933 and after 2038 (beyond libplist's int32
-    // seconds) and with a fraction, an unsigned 64-bit integer, UTF-16 text.
+    // wrote; the long array needs four-byte references and offsets. Python
+    // alone writes an integer beyond 64 signed bits.
     Value::Array many;
     for (int i = 0; i < 70000; ++i) many.push_back(i * 7 - 3);
     Value ours = sample();
     (*ours.asDictionary())["many"] = many;
     ASSERT_TRUE(PL::writeFile(dir.file("ours.bplist"), ours, PL::Format::Binary));
     testsupport::writeText(dir.file("copy.py"), R"(
-import datetime, plistlib, sys
+import plistlib, sys
 v = plistlib.loads(open(sys.argv[1], "rb").read())
 open(sys.argv[2], "wb").write(plistlib.dumps(v, fmt=plistlib.FMT_BINARY, sort_keys=False))
-v = {"dates": [datetime.datetime(2023, 5, 6, 7, 8, 9, 123456), datetime.datetime(1900, 1, 1),
-               datetime.datetime(2200, 1, 1, 0, 0, 0, 500000)],
-     "big": 2**64 - 1, "neg": -5, "text": "欢呼 ✓", "uid": plistlib.UID(7)}
-open(sys.argv[3], "wb").write(plistlib.dumps(v, fmt=plistlib.FMT_BINARY))
+open(sys.argv[3], "wb").write(plistlib.dumps({"big": 2**64 - 1}, fmt=plistlib.FMT_BINARY))
 )");
     ASSERT_EQ(testsupport::run(python + " " + dir.file("copy.py") + " " + dir.file("ours.bplist") +
                                " " + dir.file("copy.bplist") + " " + dir.file("py.bplist")),
               0);
     std::string error;
     EXPECT_EQ(PL::readFile(dir.file("copy.bplist"), &error), ours) << error;
-    EXPECT_EQ(
-        PL::readFile(dir.file("py.bplist"), &error),
-        Value(Value::Dictionary{{"dates", Value::Array{Date{705049689.123456}, Date{-3187296000.0},
-                                                       Date{6279811200.5}}},
-                                {"big", 18446744073709551615.0},
-                                {"neg", -5},
-                                {"text", "欢呼 ✓"},
-                                {"uid", Uid{7}}}))
+    EXPECT_EQ(PL::readFile(dir.file("py.bplist"), &error),
+              Value(Value::Dictionary{{"big", 18446744073709551615.0}}))
         << error;
 }
 
@@ -324,35 +314,20 @@ TEST(PropertyListBuilder, RefusesMisusedContainersAndKeepsTheFirstReason) {
     }
 }
 
-TEST(PropertyListDocument, NavigatesToWhatParseReads) {
+// Navigation by member, element and UID is KeyedUnarchiver's, tested with
+// archives in both formats; here, values of every type and what is no UID.
+TEST(PropertyListDocument, ReadsWhatParseReads) {
     for (PL::Format format : {PL::Format::Binary, PL::Format::Xml}) {
         const Bytes bytes = *PL::serialize(sample(), format);
-        const Value parsed = *PL::parse(bytes);
         std::string error;
         auto doc = PL::Document::parse(bytes, &error);
         ASSERT_TRUE(doc) << error;
         const PL::Document::Node* root = doc->root();
-        EXPECT_EQ(doc->type(root), Value::Type::Dictionary);
-        EXPECT_EQ(doc->value(root), parsed);
-        for (const auto& [key, value] : *parsed.asDictionary()) {
-            const PL::Document::Node* node = doc->member(root, key.c_str());
-            ASSERT_TRUE(node) << key;
-            EXPECT_EQ(doc->type(node), value.type()) << key;
-            EXPECT_EQ(doc->value(node), value) << key;
-        }
-        // In XML a UID is a dictionary holding just "CF$UID".
+        EXPECT_EQ(doc->value(root), PL::parse(bytes));
         EXPECT_EQ(doc->uid(doc->member(root, "uid")), 300u);
         EXPECT_EQ(doc->uid(root), std::nullopt);
-
-        const PL::Document::Node* numbers = doc->member(root, "numbers");
-        Value::Array elements;
-        for (const PL::Document::Node* n : doc->elements(numbers)) {
-            elements.push_back(*doc->value(n));
-        }
-        EXPECT_EQ(Value(elements), *parsed.find("numbers"));
         EXPECT_TRUE(doc->elements(root).empty());
-        EXPECT_EQ(doc->member(numbers, "0"), nullptr);
-        EXPECT_EQ(doc->member(root, "absent"), nullptr);
+        EXPECT_EQ(doc->member(doc->member(root, "numbers"), "0"), nullptr);
     }
     // Only a number that is not negative makes such a dictionary a UID.
     for (const char* n : {"7", "-7"}) {
