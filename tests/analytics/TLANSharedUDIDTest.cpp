@@ -42,7 +42,6 @@ TEST_F(SharedUDID, AFreshValueIsKeptLocallyAndInTheFirstFreeSlot) {
     const Value local = a.defaults.objectForKey("SharedUDID");
     EXPECT_EQ(*local.find("SharedUDID"), Value(v));
     EXPECT_EQ(*local.find("SharedUDID_slot"), Value("org.SharedUDID.slot.0"));
-    EXPECT_TRUE(local.find("SharedUDID_appUID")->isString());
     auto slot = platform::PropertyList::readFile(dir.file("slots/org.SharedUDID.slot.0"));
     ASSERT_TRUE(slot);
     EXPECT_EQ(*slot->find("SharedUDID"), Value(v));

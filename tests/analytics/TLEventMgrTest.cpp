@@ -8,13 +8,8 @@ protected:
     int64_t nowMs() { return static_cast<int64_t>(runtime.now() * 1000); }
 };
 
-TEST_F(TLEventMgrTest, KeysAndWindows) {
+TEST_F(TLEventMgrTest, PathKeysSkipEmptyItems) {
     EXPECT_EQ(TLEventMgr::keyForPath({"a", "", "b", "c"}), "a!b!c");
-    EXPECT_EQ(TLEventMgr::windowNumber(0), 0);
-    EXPECT_EQ(TLEventMgr::windowNumber(359'999), 0);
-    EXPECT_EQ(TLEventMgr::windowNumber(360'000), 1);
-    EXPECT_EQ(TLEventMgr::windowNumber(86'400'000 - 1), 239);
-    EXPECT_EQ(TLEventMgr::windowNumber(86'400'000), 240);
 }
 
 TEST_F(TLEventMgrTest, QuotaShortensThePathThenOverflows) {

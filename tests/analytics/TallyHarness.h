@@ -63,7 +63,7 @@ public:
     void aggregate(const platform::Value::Dictionary& keyPath, int64_t timeMs) override {
         aggregated.push_back({keyPath, timeMs});
     }
-    void setCrashReportEnabled(bool enabled) override { crashReport = enabled; }
+    void setCrashReportEnabled(bool) override {}
 
     size_t count(const std::string& call) const {
         return static_cast<size_t>(std::count(calls.begin(), calls.end(), call));
@@ -71,7 +71,6 @@ public:
 
     std::vector<std::string> calls;
     std::vector<std::pair<platform::Value::Dictionary, int64_t>> aggregated;
-    bool crashReport = false;
 };
 
 // A TallyWorld in a fresh folder whose collector hands on to a

@@ -55,14 +55,11 @@ TEST_F(TallyUpload, RecordedEventsArriveAtTheCollector) {
     // The first carries the activation message only.
     EXPECT_TRUE(uploads[0]["payload"]["body"].contains("activate_msg"));
     const auto& header = uploads[1]["payload"]["header"];
-    EXPECT_EQ(header["appkey"], kTallyKey);
-    EXPECT_EQ(header["sdk_type"], "IOS");
     EXPECT_EQ(header["successful_requests"], 1);
     EXPECT_TRUE(header.contains("id_tracking"));
     const auto& body = uploads[1]["payload"]["body"];
     ASSERT_EQ(body["sessions"].size(), 1u);
     const std::string session = body["sessions"][0]["id"];
-    EXPECT_EQ(body["sessions"][0]["duration"], 30000);
     const auto& events = body["ekv"][0][session];
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0]["playSound"], "掌声 \"quoted\"");
@@ -81,7 +78,6 @@ TEST_F(TallyUpload, AFailedPostKeepsTheFilesUnlessTheServiceAnswered) {
     {
         CollectorProcess collector(db(), {"--status", "500"});
         startWith(collector.url());
-        EXPECT_TRUE(logged("ERROR: post data failed!"));
         EXPECT_EQ(envelopeFiles().size(), 1u);
         EXPECT_EQ(config().integerWithKey("tlFailedRequests"), 1);
     }
@@ -110,7 +106,6 @@ TEST_F(TallyUpload, AFailedPostKeepsTheFilesUnlessTheServiceAnswered) {
     CollectorProcess collector(dir.file("other.db"), {"--resp-code", "0"});
     job(collector.url());
     EXPECT_TRUE(envelopeFiles().empty());
-    EXPECT_TRUE(logged("(Response Applog) {\"fail\": \"error\"}"));
     EXPECT_EQ(collector.uploads().size(), 1u);
 }
 

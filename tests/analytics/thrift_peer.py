@@ -26,12 +26,8 @@ def samples():
             serial_num=7, ts_secs=1700000000, length=1234,
             entity=b"\x00\x01\xff\x80zlib", guid="cd" * 32,
             checksum="0123456789abcdef0123456789abcdef", codex=1),
-        "IdSnapshot": snap_a,
-        "IdJournal": j1,
         "IdTracking": ttypes.IdTracking(snapshots={"idfa": snap_b, "udid": snap_a},
                                         journals=[j1, j2], checksum="c"),
-        "ImprintValue": v2,
-        "Imprint": imprint,
         "Response": ttypes.Response(resp_code=1, msg="ok 成功", imprint=imprint),
     }
 
