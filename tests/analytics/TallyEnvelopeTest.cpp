@@ -25,7 +25,9 @@ class TallyEnvelopeTest : public TallyDataHarness {
 protected:
     void SetUp() override { startOffline(); }
 
-    TLEnvelope lastEnvelope() {
+    // Makes an envelope of what is collected and reads its file back.
+    TLEnvelope nextEnvelope() {
+        EXPECT_TRUE(data->envelope().makeEnvelopeData());
         const auto bytes = platform::readFile(data->envelope().lastFilePath);
         EXPECT_TRUE(bytes);
         auto e = TallyEnvelope::readEnvelope(bytes.value_or(std::vector<uint8_t>{}));
@@ -42,8 +44,7 @@ protected:
 };
 
 TEST_F(TallyEnvelopeTest, EmptyCollectionsStillCarryTheHeaderAndActivation) {
-    ASSERT_TRUE(data->envelope().makeEnvelopeData());
-    const json doc = payloadOf(lastEnvelope());
+    const json doc = payloadOf(nextEnvelope());
     for (const char* key :
          {"app_version",   "appkey",     "package_name", "sdk_type", "sdk_version",
           "channel",       "device_id",  "device_model", "os",       "os_version",
@@ -55,14 +56,12 @@ TEST_F(TallyEnvelopeTest, EmptyCollectionsStillCarryTheHeaderAndActivation) {
     EXPECT_FALSE(doc["header"].contains("secret"));
     EXPECT_EQ(doc["body"]["activate_msg"]["ts"], static_cast<int64_t>(kStart * 1000));
     // Sent once.
-    ASSERT_TRUE(data->envelope().makeEnvelopeData());
-    EXPECT_FALSE(payloadOf(lastEnvelope())["body"].contains("activate_msg"));
+    EXPECT_FALSE(payloadOf(nextEnvelope())["body"].contains("activate_msg"));
 }
 
 TEST_F(TallyEnvelopeTest, EnvelopeFieldsAndSerialNumbers) {
     const auto before = runtime.config().integerWithKey("tlSerialNum").value_or(1);
-    ASSERT_TRUE(data->envelope().makeEnvelopeData());
-    const TLEnvelope e = lastEnvelope();
+    const TLEnvelope e = nextEnvelope();
     const TallyEnvelope& env = data->envelope();
     EXPECT_EQ(e.version(), "V1.0");
     EXPECT_EQ(e.address(), kTallyKey);
@@ -88,9 +87,9 @@ TEST_F(TallyEnvelopeTest, EnvelopeFieldsAndSerialNumbers) {
     // The signature stays; a second envelope in the same millisecond gets a
     // name of its own, and every attempt counts, a dropped one too.
     const auto signature = env.signatureString;
-    ASSERT_TRUE(data->envelope().makeEnvelopeData());
-    EXPECT_EQ(lastEnvelope().serial_num(), before + 1);
-    EXPECT_EQ(lastEnvelope().signature(), signature);
+    const TLEnvelope second = nextEnvelope();
+    EXPECT_EQ(second.serial_num(), before + 1);
+    EXPECT_EQ(second.signature(), signature);
     EXPECT_EQ(envelopeFiles().size(), 2u);
     auto huge = std::make_shared<TLANError>();
     huge->context.assign(TallyEnvelope::kMaxRawPayload, 'x');
@@ -111,8 +110,7 @@ TEST_F(TallyEnvelopeTest, EncryptionFollowsTheImprintThenTheSetting) {
     Tally::setEncryptEnabled(true);
     Tally::event("secret");
     loop.runUntilIdle();
-    ASSERT_TRUE(data->envelope().makeEnvelopeData());
-    TLEnvelope e = lastEnvelope();
+    TLEnvelope e = nextEnvelope();
     EXPECT_EQ(e.codex(), 1);
     // What the service does with it: AES-128-CBC, the key the signature's
     // bytes 1 to 16, the IV "QuellioTallyIV01", then zlib.
@@ -131,8 +129,7 @@ TEST_F(TallyEnvelopeTest, EncryptionFollowsTheImprintThenTheSetting) {
     EXPECT_EQ(json::parse(plain)["body"]["ekv"][0].begin().value()[0]["id"], "secret");
 
     imprint({{"codex", "0"}});
-    ASSERT_TRUE(data->envelope().makeEnvelopeData());
-    EXPECT_EQ(lastEnvelope().codex(), 0);
+    EXPECT_EQ(nextEnvelope().codex(), 0);
 }
 
 TEST_F(TallyEnvelopeTest, EntitySizeLimits) {
@@ -160,8 +157,7 @@ TEST_F(TallyEnvelopeTest, EntitySizeLimits) {
 }
 
 TEST_F(TallyEnvelopeTest, ReaderRejectsTamperedEnvelopes) {
-    ASSERT_TRUE(data->envelope().makeEnvelopeData());
-    TLEnvelope e = lastEnvelope();
+    TLEnvelope e = nextEnvelope();
     std::string why;
     TLEnvelope wrongLength = e;
     wrongLength.set_length(e.length() + 1);
@@ -176,12 +172,11 @@ TEST_F(TallyEnvelopeTest, ReaderRejectsTamperedEnvelopes) {
 }
 
 TEST_F(TallyEnvelopeTest, ExchangeIdentityFile) {
-    ASSERT_TRUE(data->envelope().makeEnvelopeData());
+    const std::string signature = nextEnvelope().signature();
     const auto text = platform::readFile(TallyUtility::exchangeIdentityPath(runtime));
     ASSERT_TRUE(text);
     const json doc = json::parse(*text);
     EXPECT_EQ(doc["appkey"], kTallyKey);
-    const std::string signature = lastEnvelope().signature();
     EXPECT_EQ(doc["signature"], signature);
     // The checksum: upper-case MD5 of the lower-case hex of the signature's bytes 2 to 17.
     std::string bytes2to17 = signature.substr(4, 32);

@@ -1,6 +1,3 @@
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <csignal>
 #include <cstdlib>
 
@@ -12,19 +9,6 @@
 #include "support/CollectorProcess.h"
 
 namespace {
-
-// A loopback port nobody listens on.
-int closedPort() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(s);
-    return ntohs(a.sin_port);
-}
 
 std::string self() {
     char path[4096];
@@ -69,7 +53,8 @@ TEST_F(TallyUpload, RecordedEventsArriveAtTheCollector) {
 }
 
 TEST_F(TallyUpload, AFailedPostKeepsTheFilesUnlessTheServiceAnswered) {
-    const std::string nobody = TLFormat("http://127.0.0.1:%d", closedPort());
+    // Where a collector listened and nobody does now.
+    const std::string nobody = CollectorProcess(dir.file("gone.db")).url();
     auto job = [&](const std::string& primary, const std::string& alternate = {}) {
         runtime.app().setEndpoints(primary, alternate);
         ASSERT_TRUE(data->beginPerformJob());
