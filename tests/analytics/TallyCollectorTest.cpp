@@ -57,7 +57,7 @@ TEST_F(TallyCollector, PagesCountWholeSecondsOfAtLeastOne) {
     EXPECT_TRUE(collector().pageItemsHash.empty());
 }
 
-// Reaching the limit through envelopes: TallyEnvelopeTest.
+// The count envelopes keep: TallyEnvelopeTest.EnvelopesCountTheirEvents...
 TEST_F(TallyCollector, TheEightHourPeriodEndsAfterEightHoursOrWhenTheClockGoesBack) {
     defaults.setObject(Value(int64_t{5000}), "tlPeriodEvtCount");
     clock.advanceSeconds(8 * 3600);
