@@ -94,11 +94,8 @@ TEST_F(CollectionViewModelTest, EachChangeReportsItsItemInsideTheDidChangeBefore
 TEST_F(CollectionViewModelTest, NotificationsWithoutAKnownPositionReportNothing) {
     vm.removeSoundEffect(storage.soundEffects()[2]);  // leaves a position behind
     log.clear();
+    // A will-change naming an entry that is not listed.
     auto stranger = QELCollectionSoundEffect::initWithSoundEffect(*user("A"), clock);
-    // Notifications the storage never sends: without user info, without a
-    // text type, or a will-change naming an entry that is not listed.
-    post(Storage::MySoundEffectAmountWillChangeNotification, Value());
-    post(Storage::MySoundEffectAmountDidChangeNotification, Value::Dictionary{{"type", 1}});
     post(Storage::MySoundEffectAmountWillChangeNotification,
          Value::Dictionary{{"type", "Delete"}, {"oldSoundEffect", stranger}});
     EXPECT_FALSE(vm.currentChangingIndexPath());
