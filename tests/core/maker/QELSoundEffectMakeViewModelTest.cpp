@@ -113,10 +113,8 @@ TEST_F(MakeViewModelTest, StartsEmptyRecordsTheInputAndMetersIt) {
     ASSERT_TRUE(vm.stopRecording());
     platform::NotificationCenter::defaultCenter().removeObserver(token);
 
-    const std::string take = vm.tmpRecordFilePath();
-    makertest::expectRenderedWav(take);
-    EXPECT_EQ(makertest::soxi("-s", take), "110250");  // exactly the clock's 2.5 s
-    EXPECT_NEAR(makertest::toneFrequency(take), 1000, 5);
+    // Exactly the clock's 2.5 s (the file itself: AlsaFileCapture's tests).
+    EXPECT_EQ(makertest::soxi("-s", vm.tmpRecordFilePath()), "110250");
 }
 
 TEST_F(MakeViewModelTest, SavesTheCurrentTakeAndReplacesOneOfTheSameNameWholeOrNotAtAll) {
