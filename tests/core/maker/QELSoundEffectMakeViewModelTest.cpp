@@ -81,6 +81,11 @@ protected:
     std::unique_ptr<QELMySoundEffectStorage> storage;
     std::vector<std::string> errors;
     platform::DebugErrorSink oldSink;
+    int started = 0;  // recordings any model announced
+    platform::NotificationToken startedToken =
+        platform::NotificationCenter::defaultCenter().addObserver(
+            VM::SoundEffectMakeRecordStartedNotification, nullptr,
+            [this](const platform::Notification&) { ++started; });
 };
 
 }  // namespace
@@ -98,10 +103,6 @@ TEST_F(MakeViewModelTest, StartsEmptyRecordsTheInputAndMetersIt) {
     EXPECT_TRUE(fs::is_empty(dir.file("record")));
     EXPECT_TRUE(fs::is_directory(dir.file("Custom")));
 
-    int started = 0;
-    auto token = platform::NotificationCenter::defaultCenter().addObserver(
-        VM::SoundEffectMakeRecordStartedNotification, &vm,
-        [&](const platform::Notification&) { ++started; });
     ASSERT_TRUE(vm.startRecording());
     EXPECT_EQ(started, 1);
     clock.advanceSeconds(2.5);
@@ -111,7 +112,6 @@ TEST_F(MakeViewModelTest, StartsEmptyRecordsTheInputAndMetersIt) {
     // A 0.1 amplitude sine averages -23 dBFS: sqrt(10^(-23/20) - 0.001).
     EXPECT_NEAR(vm.normalizedPowerLevel(), 0.2642, 1e-3);
     ASSERT_TRUE(vm.stopRecording());
-    platform::NotificationCenter::defaultCenter().removeObserver(token);
 
     // Exactly the clock's 2.5 s (the file itself: AlsaFileCapture's tests).
     EXPECT_EQ(makertest::soxi("-s", vm.tmpRecordFilePath()), "110250");
@@ -250,14 +250,9 @@ TEST_F(MakeViewModelTest, PreviewsAVariantOnceUntilItEnds) {
 TEST_F(MakeViewModelTest, WithoutARecorderNothingRecords) {
     testsupport::writeText(dir.file("record"), "a file where the folder should be");
     VM vm(environment());
-    int started = 0;
-    auto token = platform::NotificationCenter::defaultCenter().addObserver(
-        VM::SoundEffectMakeRecordStartedNotification, nullptr,
-        [&](const platform::Notification&) { ++started; });
     EXPECT_EQ(vm.normalizedPowerLevel(), 0.0f);
     EXPECT_FALSE(vm.startRecording());
     EXPECT_FALSE(vm.stopRecording());
-    platform::NotificationCenter::defaultCenter().removeObserver(token);
     EXPECT_EQ(started, 0);
     EXPECT_EQ(vm.recorder(), nullptr);
 }
