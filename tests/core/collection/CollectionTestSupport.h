@@ -56,10 +56,9 @@ inline std::vector<std::string> namesInFile(const std::string& path) {
 
 // Archived objects a reader must not take for collection entries.
 struct FakeEntry : platform::Coding {
-    enum Kind { MissingTime, TextName, TextTime, OtherClass } kind;
+    enum Kind { MissingTime, TextName, TextTime } kind;
     explicit FakeEntry(Kind k) : kind(k) {}
     std::vector<std::string> archiveClassHierarchy() const override {
-        if (kind == OtherClass) return {"QELSomethingElse", "NSObject"};
         return {"QELCollectionSoundEffect", "QELSoundEffect", "NSObject"};
     }
     void encodeWithCoder(platform::KeyedArchiver& c) const override {

@@ -89,31 +89,6 @@ TEST_F(CollectionViewModelTest, EachChangeReportsItsItemInsideTheDidChangeBefore
     EXPECT_EQ(namesInFile(dir.path), (std::vector<std::string>{"B", "X", "掌声"}));
 }
 
-// Changes the storage does not announce (a duplicate, an entry not listed)
-// reach no screen: CollectionStorage's tests.
-TEST_F(CollectionViewModelTest, NotificationsWithoutAKnownPositionReportNothing) {
-    vm.removeSoundEffect(storage.soundEffects()[2]);  // leaves a position behind
-    log.clear();
-    auto stranger = QELCollectionSoundEffect::initWithSoundEffect(*user("A"), clock);
-    // Notifications the storage never sends: without user info, without a
-    // text type, or a will-change naming an entry that is not listed.
-    post(Storage::MySoundEffectAmountWillChangeNotification, Value());
-    post(Storage::MySoundEffectAmountDidChangeNotification, Value::Dictionary{{"type", 1}});
-    post(Storage::MySoundEffectAmountWillChangeNotification,
-         Value::Dictionary{{"type", "Delete"}, {"oldSoundEffect", stranger}});
-    EXPECT_FALSE(vm.currentChangingIndexPath());
-    post(Storage::MySoundEffectAmountDidChangeNotification, Value::Dictionary{{"type", "Delete"}});
-    EXPECT_TRUE(log.empty());
-
-    // A did-change before any will-change.
-    QELMySoundEffectsViewModel fresh(storage);
-    int calls = 0;
-    fresh.setContentDidChanged([&](auto&, auto&, auto) { ++calls; });
-    post(Storage::MySoundEffectAmountDidChangeNotification, Value::Dictionary{{"type", "Add"}});
-    EXPECT_EQ(calls, 0);
-    EXPECT_FALSE(fresh.currentChangingIndexPath());
-}
-
 TEST_F(CollectionViewModelTest, ADestroyedModelHearsNothing) {
     int calls = 0;
     {

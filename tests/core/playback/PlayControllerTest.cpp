@@ -174,13 +174,9 @@ TEST_F(PlayControllerTest, ASoundThatDoesNotStartIsReportedAndNothingLooksPlayin
     auto previous = platform::setDebugErrorSink(
         [&](const platform::DebugErrorEntry& e) { logged.push_back(e.message); });
     platform::AudioError error;
-    board.playOrStopAtIndexPath({0, 1});
-    auto older = board.player();
-    advance(1s);  // b.wav has ended
     EXPECT_FALSE(board.playOrStopAtIndexPath({0, 3}, &error));
     EXPECT_NE(error.message.find("broken.wav"), std::string::npos);
     EXPECT_EQ(logged.size(), 1u);
-    EXPECT_FALSE(older->isPlaying());
     EXPECT_FALSE(board.playingIndexPath());
     platform::setDebugErrorSink(previous);
 
@@ -196,7 +192,7 @@ TEST_F(PlayControllerTest, ASoundThatDoesNotStartIsReportedAndNothingLooksPlayin
     EXPECT_NE(error.message.find("b.wav"), std::string::npos);
     EXPECT_FALSE(board.playingEffect());
     EXPECT_FALSE(board.playingIndexPath());
-    EXPECT_EQ(board.stops, (Stops{{0, 1}}));
+    EXPECT_TRUE(board.stops.empty());
     crowd.clear();
     EXPECT_TRUE(board.playOrStopAtIndexPath({0, 1}));
 }
