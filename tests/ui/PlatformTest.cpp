@@ -39,21 +39,6 @@ TEST_F(PlatformTest, RoundedRectImageLeavesCornersClear) {
     EXPECT_EQ(framed.pixelColor(20, 10).alpha(), 0) << "no fill given";
 }
 
-TEST_F(PlatformTest, InstantAnimationsChainInOrder) {
-    std::vector<std::string> order;
-    double value = 0;
-    animate(
-        0.2, 0, AnimationCurve::Linear,
-        [&](AnimationChanges& c) { c.value(0, 1, [&](double v) { value = v; }); },
-        [&](bool finished) {
-            order.push_back(finished ? "first" : "first-cut");
-            animate(0.1, 0.5, AnimationCurve::Linear, {}, [&](bool) { order.push_back("second"); });
-        });
-    order.push_back("after");
-    EXPECT_EQ(value, 1);
-    EXPECT_EQ(order, (std::vector<std::string>{"first", "second", "after"}));
-}
-
 TEST_F(PlatformTest, RemovedAnimationsCompleteUnfinished) {
     setAnimationsInstant(false);
     QObject owner;
