@@ -45,7 +45,6 @@ private:
     std::shared_ptr<std::vector<std::string>> log_;
 };
 
-// Takes what the log holds so far.
 Log take(Log& log) {
     return std::exchange(log, {});
 }
@@ -222,17 +221,15 @@ TEST_F(TabBarTest, BarFollowsTheWindowWidthAtTheBottom) {
     EXPECT_EQ(screens[0]->view()->height(), 667 - TabBar::kHeight);
 }
 
+// The shown screen leaving with the old set: DelegateMayReplaceTheTabs...
 TEST_F(TabBarTest, ItemsComeFromTheNavigationRootAndInsetsMoveTheImage) {
-    take(*log);
     auto root = std::make_shared<ViewController>();
     QPixmap image(20, 20);
     root->tabBarItem().image = image;
     root->tabBarItem().imageInsets = QMarginsF(0, 6, 0, -6);
     auto nav = std::make_shared<NavigationController>(root);
     tabs->setViewControllers({nav, screens[1]});
-    EXPECT_EQ(take(*log), (Log{"A-", "A."}));
     TabBarButton* button = tabs->tabBar()->button(0);
-    EXPECT_EQ(tabs->tabBar()->count(), 2);
     EXPECT_EQ(root->tabBarController(), tabs.get());
     EXPECT_EQ(screens[0]->tabBarController(), nullptr);
     const QRectF rect = button->imageRect();
