@@ -250,8 +250,6 @@ TEST_F(MakerTest, ANameInUseIsReplacedOnlyWhenTheUserSaysSo) {
 TEST_F(MakerTest, EmptyRefusedAndCancelledNamesKeepTheTake) {
     open();
     record(2.5);
-    click(view().editPickView()->fastButton());
-    ASSERT_TRUE(rendered(Type::Fast));
     click(view().saveButton());
     auto* save = controller->saveViewController();
     QELSoundEffectSaveView* card = save->saveView();
@@ -284,8 +282,7 @@ TEST_F(MakerTest, EmptyRefusedAndCancelledNamesKeepTheTake) {
     QTest::keyClick(card->textField(), Qt::Key_Escape);  // as 取消
     uitest::drain();
     EXPECT_FALSE(popoverState(*save).popoverWindow);
-    EXPECT_EQ(controller->state(), State::Recorded);
-    EXPECT_TRUE(view().editPickView()->fastButton()->isSelected());
+    EXPECT_EQ(controller->state(), State::Recorded) << "not discarded";
 }
 
 TEST_F(MakerTest, TheMicrophoneQuestionComesAtMostOnceInTwoHours) {
