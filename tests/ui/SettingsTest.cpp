@@ -68,9 +68,6 @@ TEST_F(SettingsTest, ChoicesTakeEffectAndTheListsFollowTheServer) {
     screen->routingSwitch()->setChecked(true);
     EXPECT_TRUE(settings.routingEnabled());
     EXPECT_TRUE(routing.virtualMicrophoneActive());
-    EXPECT_EQ(testsupport::PulseServer::ourModules(), 2);
-    EXPECT_TRUE(engine.usesSoundServer());
-    EXPECT_NE(engine.outputName().find("quellio_effects"), std::string::npos);
     // Our own devices are not offered as outputs or microphones to mix in.
     EXPECT_EQ(items(screen->monitorOutputBox()), (QStringList{"无", "Null Output"}));
     EXPECT_TRUE(screen->microphoneBox()->isEnabled());
