@@ -18,7 +18,6 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -149,30 +148,6 @@ inline void awaitRecorders(int n) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     FAIL() << "the recorders did not connect";
-}
-
-// How many streams record from the source named `source`. A remap source
-// records its master through a stream of its own, so counting all of them
-// says nothing about a recorder on the virtual microphone.
-inline int recordersOn(const std::string& source) {
-    std::string sources, outputs;
-    testsupport::run("pactl list short sources", &sources);
-    testsupport::run("pactl list short source-outputs", &outputs);
-    std::string index;
-    std::istringstream sourceLines(sources);
-    for (std::string line; std::getline(sourceLines, line);) {
-        std::istringstream fields(line);
-        std::string i, name;
-        if (fields >> i >> name && name == source) index = i;
-    }
-    int n = 0;
-    std::istringstream outputLines(outputs);
-    for (std::string line; std::getline(outputLines, line);) {
-        std::istringstream fields(line);
-        std::string i, from;
-        if (!index.empty() && fields >> i >> from && from == index) ++n;
-    }
-    return n;
 }
 
 inline size_t onset(const std::vector<float>& s) {
