@@ -153,18 +153,3 @@ TEST_F(AudioPlayerTest, VolumeScalesTheOutputWhilePlaying) {
     EXPECT_NEAR(peak(0, 2 * 4410), 0.5f, 0.01f);
     EXPECT_NEAR(peak(2 * 4410 + 256, 2 * 8820), 0.125f, 0.01f);
 }
-
-TEST_F(AudioPlayerTest, TheEngineRefusesVoicesPastItsLimitInsteadOfLosingThem) {
-    std::vector<std::shared_ptr<AudioPlayer>> players;
-    for (size_t i = 0; i < platform::AudioMixer::kMaxVoices; ++i) {
-        players.push_back(player("half.wav"));
-        ASSERT_TRUE(players.back()->play());
-    }
-    auto extra = player("short.wav");
-    EXPECT_FALSE(extra->play());
-    EXPECT_FALSE(extra->isPlaying());
-    clock.advance(1s);
-    loop.runUntilIdle();
-    EXPECT_EQ(delegate->finishes.size(), platform::AudioMixer::kMaxVoices);
-    EXPECT_TRUE(extra->play());
-}
