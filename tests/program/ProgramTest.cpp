@@ -13,16 +13,15 @@
 #include <string>
 #include <vector>
 
-#include "core/catalogue/QELSoundEffect.h"
+#include "core/collection/CollectionTestSupport.h"
 #include "core/settings/QELAudioSettings.h"
-#include "foundation/Files.h"
-#include "foundation/KeyedArchive.h"
 #include "foundation/PropertyList.h"
 #include "program/ProgramDriver.h"
 #include "support/CollectorProcess.h"
 #include "support/PulseServer.h"
 #include "support/TestSupport.h"
 
+using collectiontest::namesInFile;
 using nlohmann::json;
 
 namespace {
@@ -105,19 +104,6 @@ TEST(ProgramTest, EveryRunsSessionArrivesNextTimeWhetherQuitOrEndedBySignal) {
     for (const char* shown :
          {"Quellio.QELSoundEffectListViewController", "Quellio.QELSoundEffectMakeViewController"})
         EXPECT_TRUE(std::ranges::find(pages, shown) != pages.end()) << shown << " in " << session;
-}
-
-// The names in the collection file, read as another process would.
-std::vector<std::string> namesInFile(const std::string& path) {
-    std::vector<std::string> names;
-    auto bytes = platform::readFile(path);
-    if (!bytes) return names;
-    auto root =
-        platform::KeyedUnarchiver::unarchiveObjectWithData(*bytes, QELSoundEffect::archiveClasses());
-    if (!root || !root->isArray()) return names;
-    for (const auto& item : *root->asArray())
-        if (auto entry = item.asObject<QELCollectionSoundEffect>()) names.push_back(entry->name());
-    return names;
 }
 
 // The running program and quellio-cli add to one collection in turn: each
