@@ -42,19 +42,26 @@ double toneAmplitude(const std::vector<float>& s, double hz) {
     return 2 * std::sqrt(s1 * s1 + s2 * s2 - 2 * std::cos(w) * s1 * s2) / s.size();
 }
 
+// An engine of the test's own, to start on the server once routed.
 class SoundServerTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(server.ready()) << "pulseaudio did not start"; }
+    void SetUp() override {
+        ASSERT_TRUE(server.ready()) << "pulseaudio did not start";
+        options.backend = platform::AudioEngineOptions::Backend::PulseAudio;
+    }
 
     testsupport::TempDir dir;
     testsupport::PulseServer server;
+    platform::RunLoop loop;
+    platform::AudioEngine engine{loop};
+    platform::AudioEngineOptions options;
+    platform::AudioError error;
 };
 
 }  // namespace
 
 TEST_F(SoundServerTest, TheVirtualMicrophoneAndTheMonitorHearWhatPlays) {
     VirtualDevices devices;
-    platform::AudioError error;
     ASSERT_TRUE(devices.create(&error)) << error.message;
     EXPECT_NE(server.pactl("list sinks").find("Quellio 音效"), std::string::npos);
     EXPECT_NE(server.pactl("list sources").find("Quellio 虚拟麦克风"), std::string::npos);
@@ -62,10 +69,6 @@ TEST_F(SoundServerTest, TheVirtualMicrophoneAndTheMonitorHearWhatPlays) {
         server.pactl("get-default-sink") + server.pactl("get-default-source");
     EXPECT_EQ(defaults, "speakers\nspeakers.monitor\n");
 
-    platform::RunLoop loop;
-    platform::AudioEngine engine(loop);
-    platform::AudioEngineOptions options;
-    options.backend = platform::AudioEngineOptions::Backend::PulseAudio;
     options.route.streamSink = VirtualDevices::kEffectsSink;
     options.route.monitor = true;
     options.route.monitorSink = "speakers";
@@ -110,7 +113,6 @@ TEST_F(SoundServerTest, TheVirtualMicrophoneAndTheMonitorHearWhatPlays) {
 
 TEST_F(SoundServerTest, ARealMicrophoneIsMixedInOnlyWhileChosen) {
     VirtualDevices devices;
-    platform::AudioError error;
     ASSERT_TRUE(devices.create(&error)) << error.message;
     server.pactl("load-module module-sine-source source_name=realmic frequency=1000");
     auto level = [&] {
@@ -138,12 +140,7 @@ TEST_F(SoundServerTest, ARealMicrophoneIsMixedInOnlyWhileChosen) {
 TEST_F(SoundServerTest, TheMakerRecordsFromTheChosenInput) {
     server.pactl("load-module module-sine-source source_name=realmic frequency=1000");
     server.pactl("set-default-source speakers.monitor");  // not the chosen one
-    platform::RunLoop loop;
-    platform::AudioEngine engine(loop);
-    platform::AudioEngineOptions options;
-    options.backend = platform::AudioEngineOptions::Backend::PulseAudio;
     options.route.inputSource = "realmic";
-    platform::AudioError error;
     ASSERT_TRUE(engine.start(options, &error)) << error.message;
     const std::string take = dir.file("take.wav");
     auto recorder = platform::AudioRecorder::create(engine, take, {}, &error);
@@ -177,7 +174,6 @@ TEST_F(SoundServerTest, ALiveCopysPairIsShared) {
         std::to_string(running) + "'\"");
     {
         VirtualDevices second;
-        platform::AudioError error;
         ASSERT_TRUE(second.create(&error)) << error.message;
         EXPECT_TRUE(second.exists());
         EXPECT_FALSE(second.ownsPair());
