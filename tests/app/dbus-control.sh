@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The running program driven over a private session bus by gdbus, a client
-# of its own: play, list, read and follow Playing, refusals, stop, a second
+# of its own: play, list, read and follow Playing, a refusal, stop, a second
 # start that raises the first, and a start without any bus.
 # The command line goes through the running program when there is one.
 # Run as: dbus-run-session -- dbus-control.sh QUELLIO QUELLIO-CLI WORKDIR
@@ -33,8 +33,6 @@ expect "Playing" "(<'节奏氛围/击鼓'>,)" "$(playing)"
 
 case "$(call com.zentrik.Quellio.Play 欢呼掌声 没有)" in
     *com.zentrik.Quellio.Error.NoSuchEffect*) ;; *) fail "an unknown title is not NoSuchEffect";; esac
-case "$(call com.zentrik.Quellio.PlayFavorite "")" in
-    *com.zentrik.Quellio.Error.InvalidArgument*) ;; *) fail "an empty favourite is not InvalidArgument";; esac
 
 call com.zentrik.Quellio.Play 节奏氛围 雷声 >/dev/null
 expect "Playing" "(<'节奏氛围/雷声'>,)" "$(playing)"
@@ -52,8 +50,6 @@ case "$("$cli" play 节奏氛围 没有 2>&1; echo "rc=$?")" in
 sox -n -r 48000 -c 2 "$work/Jingle.flac" synth 1 sine 440 vol 0.05 pad 0.5 0.5
 expect "cli import" "imported $work/Jingle.flac as Jingle" "$("$cli" collection import "$work/Jingle.flac")"
 expect "ListFavorites after import" "(['Jingle'],)" "$(call com.zentrik.Quellio.ListFavorites)"
-case "$("$cli" collection import "$work/Jingle.flac" 2>&1; echo "rc=$?")" in
-    *Error.NameTaken*rc=1) ;; *) fail "a second import of a name is not NameTaken";; esac
 expect "Import as" "('跳', '')" "$(call com.zentrik.Quellio.Import "$work/Jingle.flac" 跳 true false -- -20 false)"
 # Without a bus it lists the catalogue itself.
 expect "cli list without a bus" "$(printf '欢呼掌声\t掌声')" \
