@@ -83,15 +83,9 @@ TEST_F(AlsaFileDevice, PlaysTheFilesSamplesOutOfTheDevice) {
         ASSERT_EQ(out[i], 0.0f) << "after the end " << i;
 }
 
+// The matching itself is AudioDeviceMatching's.
 TEST_F(AlsaFileDevice, ChoosesADeviceByNameAndRefusesAnUnknownOne) {
     platform::AudioError error;
-    const auto devices = platform::listAudioDevices(&error);
-    ASSERT_FALSE(devices.empty()) << error.message;
-
-    auto chosen = platform::matchOutputDevice(devices, "quellio_virtual", &error);
-    ASSERT_TRUE(chosen) << error.message;
-    EXPECT_EQ(chosen->qualifiedName(), "ALSA/quellio_virtual");
-
     platform::RunLoop loop;
     platform::AudioEngine engine(loop);
     platform::AudioEngineOptions options;
