@@ -7,7 +7,6 @@
 #include <QIcon>
 #include <QTest>
 #include <QTimer>
-#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <iostream>
@@ -78,11 +77,6 @@ void tapItem(CollectionView* grid, const IndexPath& ip) {
     tap(grid->contentWidget(), grid->layoutFrameForItem(ip).center().toPoint());
 }
 
-bool holds(const QELMySoundEffectStorage& storage, const std::string& name) {
-    return std::ranges::any_of(storage.soundEffects(),
-                               [&](const auto& e) { return e->name() == name; });
-}
-
 class Script {
 public:
     Script(QELAppDelegate& delegate, ManualClock& clock) : delegate_(delegate), clock_(clock) {}
@@ -130,8 +124,9 @@ public:
         auto& storage = mine.viewModel()->storage();
         selectTab(2);
         for (int i = 0; i < kSharedAdds; ++i) {
-            const std::string theirs = "e" + std::to_string(i);
-            until([&] { return holds(storage, theirs); }, "the command line's " + theirs, 60);
+            // Theirs, after each of ours.
+            until([&] { return storage.soundEffects().size() == size_t(2 * i + 1); },
+                  "the command line's addition " + std::to_string(i), 60);
             require(mine.collectionView()->numberOfItemsInSection(0) ==
                         static_cast<int64_t>(storage.soundEffects().size()),
                     "the screen shows every entry");

@@ -11,11 +11,11 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/collection/CollectionTestSupport.h"
 #include "core/settings/QELAudioSettings.h"
-#include "foundation/PropertyList.h"
 #include "program/ProgramDriver.h"
 #include "support/CollectorProcess.h"
 #include "support/PulseServer.h"
@@ -111,26 +111,15 @@ TEST(ProgramTest, EveryRunsSessionArrivesNextTimeWhetherQuitOrEndedBySignal) {
 // one is written when it quits. Temporaries a killed save left are gone
 // once the program has started.
 TEST(ProgramTest, TheProgramAndTheCommandLineShareOneCollection) {
-    namespace fs = std::filesystem;
     testsupport::TempDir dir;
     const std::string home = dir.file("home");
-    const std::string bundle = dir.file("SoundEffects");
-    std::string sound;
-    for (const auto& e :
-         fs::recursive_directory_iterator(QUELLIO_SOURCE_RESOURCE_DIR "/SoundEffects"))
-        if (sound.empty() && e.path().extension() == ".flac") sound = e.path().string();
-    ASSERT_FALSE(sound.empty());
-    platform::Value::Array list;
-    fs::create_directories(bundle + "/Shared");
-    for (int i = 0; i < kSharedAdds; ++i) {
-        const std::string name = "e" + std::to_string(i);
-        list.push_back(platform::Value::Dictionary{{"fileName", name + ".flac"}, {"title", name}});
-        fs::create_symlink(sound, bundle + "/Shared/" + name + ".flac");
-    }
-    ASSERT_TRUE(platform::PropertyList::writeFile(
-        bundle + "/Shared.plist",
-        platform::Value::Dictionary{{"category", "共享"}, {"index", 1}, {"list", list}},
-        platform::PropertyList::Format::Xml));
+    const std::string cli = "QUELLIO_HOME='" + home + "' " QUELLIO_CLI " ";
+    std::string catalogue;
+    ASSERT_EQ(testsupport::run(cli + "catalogue --json", &catalogue), 0);
+    std::vector<std::pair<std::string, std::string>> effects;
+    for (const auto& c : json::parse(catalogue))
+        for (const auto& item : c["items"]) effects.emplace_back(c["category"], item["title"]);
+    ASSERT_GE(effects.size(), size_t(kSharedAdds));
     const std::string collection = home + "/Library/UserCollections/Customcollection.info";
     const std::vector<std::string> leftovers = {
         home + "/Library/UserCollections/.Customcollection.info.AbC123",
@@ -139,24 +128,18 @@ TEST(ProgramTest, TheProgramAndTheCommandLineShareOneCollection) {
 
     ChildProcess driver({self(), "--drive", "share"},
                         {"QUELLIO_HOME=" + home, "QT_QPA_PLATFORM=offscreen",
-                         "QUELLIO_AUDIO_BACKEND=null", "QUELLIO_SOUND_EFFECTS=" + bundle});
+                         "QUELLIO_AUDIO_BACKEND=null"});
     ASSERT_TRUE(driver.running());
-    auto holds = [&](const std::string& name) {
-        const auto names = namesInFile(collection);
-        return std::ranges::find(names, name) != names.end();
-    };
     for (int i = 0; i < kSharedAdds; ++i) {
+        const auto& [category, title] = effects[i];
         std::string out;
-        ASSERT_EQ(testsupport::run("QUELLIO_HOME='" + home + "' " QUELLIO_CLI
-                                   " collection add 共享 e" + std::to_string(i) + " --bundle '" +
-                                       bundle + "'",
-                                   &out),
+        ASSERT_EQ(testsupport::run(cli + "collection add '" + category + "' '" + title + "'", &out),
                   0)
             << out;
         if (i + 1 == kSharedAdds) break;  // the last answer is written at the quit
         const std::string ours = "p" + std::to_string(i);
         ASSERT_FALSE(driver.waitForLine("step: wrote " + ours, std::chrono::seconds(60)).empty());
-        ASSERT_TRUE(holds(ours)) << "the program's answer to e" << i;
+        EXPECT_EQ(std::ranges::count(namesInFile(collection), ours), 1) << "the answer to " << title;
     }
     std::string steps;
     ASSERT_TRUE(exitedWithZero(driver.waitForExit(std::chrono::seconds(120), &steps))) << steps;
@@ -164,9 +147,9 @@ TEST(ProgramTest, TheProgramAndTheCommandLineShareOneCollection) {
     const auto names = namesInFile(collection);
     EXPECT_EQ(names.size(), 2u * kSharedAdds);
     for (int i = 0; i < kSharedAdds; ++i)
-        for (const char* who : {"e", "p"})
-            EXPECT_EQ(std::ranges::count(names, who + std::to_string(i)), 1) << who << i;
-    for (const auto& file : leftovers) EXPECT_FALSE(fs::exists(file)) << file;
+        for (const std::string& name : {effects[i].second, "p" + std::to_string(i)})
+            EXPECT_EQ(std::ranges::count(names, name), 1) << name;
+    for (const auto& file : leftovers) EXPECT_FALSE(std::filesystem::exists(file)) << file;
 }
 
 // With the virtual microphone switched on, the program brings it up on the
