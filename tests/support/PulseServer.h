@@ -58,22 +58,13 @@ public:
     }
     // A fresh server over the same runtime directory (a restart).
     void start() {
-        std::vector<std::string> argv = {"pulseaudio",
-                                         "-n",
-                                         "--daemonize=no",
-                                         "--exit-idle-time=-1",
-                                         "--disallow-exit",
-                                         "--use-pid-file=no",
-                                         "--log-target=stderr",
-                                         "--log-level=error",
-                                         "-L",
-                                         "module-native-protocol-unix auth-anonymous=1",
-                                         "-L",
-                                         "module-null-sink sink_name=speakers"};
-        std::vector<char*> args;
-        for (auto& a : argv) args.push_back(a.data());
-        args.push_back(nullptr);
-        if (posix_spawnp(&pid_, "pulseaudio", nullptr, nullptr, args.data(), environ) != 0) {
+        const std::string cmd =
+            "exec pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit "
+            "--use-pid-file=no --log-target=stderr --log-level=error "
+            "-L 'module-native-protocol-unix auth-anonymous=1' "
+            "-L 'module-null-sink sink_name=speakers'";
+        const char* argv[] = {"sh", "-c", cmd.c_str(), nullptr};
+        if (posix_spawnp(&pid_, "sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
             pid_ = -1;
             return;
         }
