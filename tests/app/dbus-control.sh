@@ -8,13 +8,7 @@ set -uo pipefail
 quellio=$1 cli=$2 work=$3
 rm -rf "$work" && mkdir -p "$work"
 export QT_QPA_PLATFORM=offscreen QUELLIO_AUDIO_BACKEND=null QUELLIO_HOME=$work/home
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-expect() {  # expect WHAT EXPECTED ACTUAL
-    [ "$2" = "$3" ] || fail "$1: expected [$2], got [$3]"
-}
-call() { gdbus call --session -d com.zentrik.Quellio -o /com/zentrik/Quellio -m "$@" 2>&1; }
-playing() { call org.freedesktop.DBus.Properties.Get com.zentrik.Quellio Playing; }
+. "$(dirname "$0")/session.sh"
 
 "$quellio" >"$work/first.log" 2>&1 &
 first=$!
@@ -75,5 +69,4 @@ expect "PropertiesChanged signals" 6 \
 DBUS_SESSION_BUS_ADDRESS=unix:path=$work/no-bus timeout 3 "$quellio" >"$work/nobus.log" 2>&1
 expect "a start without a bus runs until stopped" 124 $?
 
-[ $failures -eq 0 ] && echo "dbus control: all checks passed"
-exit $((failures > 0))
+finish "dbus control"

@@ -6,24 +6,12 @@ set -uo pipefail
 quellio=$1 cli=$2 grab=$3 work=$4
 rm -rf "$work" && mkdir -p "$work"
 export QUELLIO_AUDIO_BACKEND=null QUELLIO_HOME=$work/home QT_QPA_PLATFORM=xcb
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-expect() { [ "$2" = "$3" ] || fail "$1: expected [$2], got [$3]"; }
-playing() {
-    gdbus call --session -d com.zentrik.Quellio -o /com/zentrik/Quellio \
-        -m org.freedesktop.DBus.Properties.Get com.zentrik.Quellio Playing 2>&1
-}
+. "$(dirname "$0")/session.sh"
 # A name nothing answers to is refused the same with or without the program.
 refusesUnknownNames() {
     case "$("$cli" hotkey set ctrl+alt+3 没有 这个 2>&1; echo "rc=$?")" in
         *NoSuchEffect*这个*rc=1) ;; *) fail "$1: a hotkey for no effect is not refused";; esac
 }
-# What goes through the X server arrives when it arrives: wait for it.
-await() {
-    for _ in $(seq 100); do "$@" && return 0; sleep 0.05; done
-    return 1
-}
-isPlaying() { [ "$(playing)" = "$1" ]; }
 
 exec 3>"$work/display"
 Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
@@ -72,5 +60,4 @@ case "$("$cli" hotkey set ctrl+alt+2 节奏氛围 击鼓 2>&1; echo "rc=$?")" in
 expect "hotkey list" "$(printf 'ctrl+alt+1\t节奏氛围/击鼓\tok\nctrl+alt+2\t节奏氛围/击鼓\ttaken\nctrl+shift+f5\t节奏氛围/雷声\tok')" \
     "$("$cli" hotkey list | sort)"
 
-[ $failures -eq 0 ] && echo "x11 hotkeys: all checks passed"
-exit $((failures > 0))
+finish "x11 hotkeys"
