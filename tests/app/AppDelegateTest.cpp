@@ -12,7 +12,6 @@
 #include "app/QELTabBarController.h"
 #include "core/remote/QELHotkeys.h"
 #include "core/remote/QELRemoteCommands.h"
-#include "foundation/Application.h"
 #include "support/TestSupport.h"
 #include "ui/UiTest.h"
 #include "ui/board/QELSoundEffectListViewController.h"

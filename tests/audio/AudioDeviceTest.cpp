@@ -4,7 +4,6 @@
 // variable is set before any engine starts in this process.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -12,7 +11,6 @@
 #include "audio/AudioDevices.h"
 #include "audio/AudioPlayer.h"
 #include "audio/AudioTestFiles.h"
-#include "audio/PortAudioBackend.h"
 
 namespace {
 

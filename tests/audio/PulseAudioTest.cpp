@@ -9,8 +9,6 @@
 
 #include <chrono>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "audio/AudioEngine.h"

@@ -4,7 +4,6 @@
 #include "program/ProgramDriver.h"
 
 #include <QApplication>
-#include <QIcon>
 #include <QTest>
 #include <QTimer>
 #include <chrono>
@@ -24,8 +23,6 @@
 #include "support/PulseServer.h"
 #include "ui/board/QELSoundEffectListViewController.h"
 #include "ui/mine/QELMySoundEffectsViewController.h"
-#include "ui/platform/Image.h"
-#include "ui/platform/NavigationController.h"
 
 using namespace platform;
 
@@ -162,9 +159,7 @@ int driveProgram(int argc, char** argv, const std::string& phase) {
     // As app/main.cpp launches.
     QApplication application(argc, argv);
     QApplication::setApplicationName("Quellio");
-    QApplication::setApplicationDisplayName(QStringLiteral("声匣"));
     QApplication::setApplicationVersion(QUELLIO_VERSION);
-    QApplication::setWindowIcon(QIcon(platform::imageNamed("AppIcon", QSizeF(64, 64))));
 
     // The stand-ins, before the delegate looks for an engine of its own.
     static ManualClock clock(Clock::system().date());

@@ -74,7 +74,6 @@ TEST(CliRender, RefusesAnUnknownVoiceAndUnfitInputsLeavingOutAlone) {
     EXPECT_EQ(cli("render loli '" + in + "' '" + out + "'").rc, 1) << "voices are case-sensitive";
     EXPECT_EQ(cli("render Loli '" + dir.file("missing.wav") + "' '" + out + "'").rc, 1);
     EXPECT_EQ(cli("render Loli '" + stereo + "' '" + out + "'").rc, 1);
-    EXPECT_NE(cli("render Loli '" + in + "'").rc, 0);
     EXPECT_EQ(std::filesystem::file_size(out), 4u) << "a refused render must not touch OUT";
 }
 
