@@ -16,7 +16,7 @@ trap 'kill $first $monitor 2>/dev/null' EXIT
 gdbus wait --session --timeout 60 com.zentrik.Quellio || { fail "the program never took its name"; exit 1; }
 gdbus monitor --session -d com.zentrik.Quellio -o /com/zentrik/Quellio >"$work/monitor.log" 2>&1 &
 monitor=$!
-until grep -q "^Monitoring" "$work/monitor.log"; do sleep 0.05; done
+await grep -q "^Monitoring" "$work/monitor.log" || { fail "no monitor"; exit 1; }
 
 list=$(call com.zentrik.Quellio.List)
 case "$list" in "([('欢呼掌声', '掌声'), ('欢呼掌声', '欢呼'),"*) ;; *) fail "List: $list";; esac
@@ -57,13 +57,10 @@ expect "the first still answers" "(<''>,)" "$(playing)"
 
 # Every change of Playing was announced: the monitor has seen the last one
 # once the bus delivered a later call to the program.
-for _ in $(seq 50); do
-    grep -q "'Playing': <'节奏氛围/雷声'>" "$work/monitor.log" &&
-        [ "$(grep -c "PropertiesChanged ('com.zentrik.Quellio', {'Playing'" "$work/monitor.log")" -ge 6 ] && break
-    sleep 0.1
-done
-expect "PropertiesChanged signals" 6 \
-    "$(grep -c "PropertiesChanged ('com.zentrik.Quellio', {'Playing'" "$work/monitor.log")"
+changes() { grep -c "PropertiesChanged ('com.zentrik.Quellio', {'Playing'" "$work/monitor.log"; }
+sawAll() { grep -q "'Playing': <'节奏氛围/雷声'>" "$work/monitor.log" && [ "$(changes)" -ge 6 ]; }
+await sawAll
+expect "PropertiesChanged signals" 6 "$(changes)"
 
 # Without a session bus the program runs all the same (until stopped here).
 DBUS_SESSION_BUS_ADDRESS=unix:path=$work/no-bus timeout 3 "$quellio" >"$work/nobus.log" 2>&1
