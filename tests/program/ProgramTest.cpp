@@ -3,7 +3,6 @@
 // (a local tally-collector) when the program next starts.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -15,7 +14,6 @@
 #include <vector>
 
 #include "core/collection/CollectionTestSupport.h"
-#include "core/settings/QELAudioSettings.h"
 #include "program/ProgramDriver.h"
 #include "support/CollectorProcess.h"
 #include "support/PulseServer.h"
@@ -26,11 +24,7 @@ using nlohmann::json;
 
 namespace {
 
-std::string self() {
-    char path[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    return std::string(path, static_cast<size_t>(n > 0 ? n : 0));
-}
+std::string self() { return std::filesystem::read_symlink("/proc/self/exe").string(); }
 
 bool exitedWithZero(int status) {
     return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
@@ -160,12 +154,7 @@ TEST(ProgramTest, StoredRoutingComesUpWithTheProgramAndNothingIsLeftBehind) {
     testsupport::PulseServer server;
     ASSERT_TRUE(server.ready());
     const std::string home = dir.file("home");
-    {
-        platform::UserDefaults defaults(home + "/Library/Preferences/com.zentrik.quellio.plist");
-        QELAudioSettings settings(defaults);
-        settings.setRoutingEnabled(true);
-        settings.setMonitorOutput("speakers");
-    }
+    ASSERT_EQ(testsupport::run("QUELLIO_HOME='" + home + "' " QUELLIO_CLI " route on"), 0);
     ChildProcess driver({self(), "--drive", "route"},
                         {"QUELLIO_HOME=" + home, "QT_QPA_PLATFORM=offscreen"});
     std::string steps;
