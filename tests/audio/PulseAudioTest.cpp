@@ -1,7 +1,5 @@
-// The sound-server path against a private PulseAudio server: the virtual
-// microphone hears what the engine plays, the monitor output too, a mixed-in
-// microphone comes and goes, and no module of ours outlives its owner.
-// Recordings are made by parecord, a client we did not write.
+// The sound-server path against a private PulseAudio server. Recordings are
+// made by parecord, a client we did not write.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>

@@ -1,11 +1,11 @@
 // quellio-cli render and record, end to end; the files are judged by sox.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "audio/AudioTestFiles.h"
 #include "tools/CliTest.h"
 
 namespace {
@@ -21,10 +21,7 @@ std::string soxi(const std::string& option, const std::string& path) {
 
 // Frequency of a steady tone from its upward zero crossings.
 double toneHz(const std::string& path) {
-    std::string raw;
-    EXPECT_EQ(testsupport::run("sox '" + path + "' -t f32 -e floating-point -", &raw), 0);
-    std::vector<float> s(raw.size() / sizeof(float));
-    std::memcpy(s.data(), raw.data(), s.size() * sizeof(float));
+    const std::vector<float> s = audiotest::soxSamples(path);
     if (s.size() < 44100) return 0;
     // The middle second: the processor's ramp-in and tail are not the tone.
     const size_t from = s.size() / 2 - 22050;
