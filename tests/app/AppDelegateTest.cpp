@@ -210,10 +210,9 @@ TEST_F(AppDelegateTest, TheBoardsGearAndTheMakersSettingsOpenTheSettingsScreen) 
     EXPECT_TRUE(settings->noteLabel()->text().contains("PipeWire 或 PulseAudio"));
     // The hotkeys: offscreen has no key grabs, and says so; a row clears.
     QWidget* screen = settings->view();
-    bool saysUnavailable = false;
-    for (auto* label : screen->findChildren<QLabel*>())
-        saysUnavailable |= label->text().contains("不支持全局快捷键");
-    EXPECT_TRUE(saysUnavailable);
+    EXPECT_TRUE(std::ranges::any_of(screen->findChildren<QLabel*>(), [](QLabel* label) {
+        return label->text().contains("不支持全局快捷键");
+    }));
     auto* stopAll = screen->findChild<QLabel*>(QELHotkeys::kDefaultStopAll);
     ASSERT_TRUE(stopAll);
     EXPECT_EQ(stopAll->text(), QString("ctrl+alt+0  stop-all"));

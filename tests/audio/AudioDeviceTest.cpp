@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "audio/AudioDevices.h"
 #include "audio/AudioPlayer.h"
@@ -24,14 +22,6 @@ protected:
                                              "hint.description \"Quellio virtual cable\"\n}\n");
         ::setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
         ::setenv("JACK_NO_START_SERVER", "1", 1);
-    }
-
-    std::vector<float> written() const {
-        std::ifstream in(output, std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::vector<float> samples(bytes.size() / sizeof(float));
-        std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
-        return samples;
     }
 
     testsupport::TempDir dir;
@@ -68,7 +58,7 @@ TEST_F(AlsaFileDevice, PlaysTheFilesSamplesOutOfTheDevice) {
     engine.stop();
 
     // The device took float32 stereo; it may start with silence it was primed with.
-    const auto out = written();
+    const auto out = testsupport::readFloats(output);
     size_t first = 0;
     while (first < out.size() && out[first] == 0.0f) ++first;
     ASSERT_LT(first, out.size()) << "nothing audible was written";

@@ -2,8 +2,6 @@
 // made by parecord, a client we did not write.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <cmath>
@@ -159,11 +157,9 @@ TEST_F(SoundServerTest, TheMakerRecordsFromTheChosenInput) {
 // Another copy of the program runs: its pair is shared, not taken over.
 // (A crashed run's leftovers going is ProgramTest's, with real processes.)
 TEST_F(SoundServerTest, ALiveCopysPairIsShared) {
-    pid_t running = 0;
-    const char* sleepArgv[] = {"sleep", "600", nullptr};
-    ASSERT_EQ(
-        posix_spawnp(&running, "sleep", nullptr, nullptr, const_cast<char**>(sleepArgv), environ),
-        0);
+    std::string pid;  // of a process that outlives the shell that started it
+    ASSERT_EQ(testsupport::run("sleep 600 >/dev/null 2>&1 & echo $!", &pid), 0);
+    const pid_t running = std::stoi(pid);
     server.pactl(
         "load-module module-null-sink sink_name=quellio_effects "
         "\"sink_properties='quellio.owner=" +
@@ -178,7 +174,6 @@ TEST_F(SoundServerTest, ALiveCopysPairIsShared) {
     }
     EXPECT_EQ(testsupport::PulseServer::ourModules(), 1);
     ::kill(running, SIGKILL);
-    ::waitpid(running, nullptr, 0);
 }
 
 TEST(NoSoundServer, EveryEntryFailsQuicklyWithAClearMessage) {

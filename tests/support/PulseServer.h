@@ -15,9 +15,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <utility>
@@ -117,11 +114,7 @@ public:
     std::vector<float> samples() {
         if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
         pid_ = -1;
-        std::ifstream in(path_, std::ios::binary);
-        std::string raw((std::istreambuf_iterator<char>(in)), {});
-        std::vector<float> out(raw.size() / 4);
-        std::memcpy(out.data(), raw.data(), out.size() * 4);
-        return out;
+        return readFloats(path_);
     }
 
 private:
