@@ -1,6 +1,5 @@
-// The whole program as a user drives it, then started again and ended by
-// the desktop's signals: each run's session reaches the analytics service
-// (a local tally-collector) when the program next starts.
+// The program in processes of its own, meeting the analytics service (a
+// local tally-collector), the command line and the sound server.
 #include <gtest/gtest.h>
 #include <signal.h>
 
