@@ -11,7 +11,6 @@
 #include "app/QELAppDelegate.h"
 #include "app/QELTabBarController.h"
 #include "core/catalogue/QELSoundEffect.h"
-#include "core/maker/QELSoundEffectEditType.h"
 #include "core/maker/QELSoundEffectMakeViewModel.h"
 #include "core/settings/QELAudioSettings.h"
 #include "support/TestSupport.h"
@@ -82,9 +81,6 @@ TEST(Language, TextsFromBelowTheScreensAndCatalogueTitlesFollowTheLanguage) {
               "Stream output “Desk %1 “mic”” is gone; using the default output");
     EXPECT_EQ(QELCoreText(route.fellBack[1]).toStdString(),
               "Recording input “USB” is gone; using the default input");
-    EXPECT_EQ(QELCoreText(QELSoundEffectMakeViewModel::kInvalidNameMessage).toStdString(),
-              "A name cannot contain “/” or be “.” or “..”");
-    EXPECT_EQ(QELCoreText(title(QELSoundEffectEditType::Slow)).toStdString(), "Slow");
     EXPECT_EQ(QELCoreText("大叔的录音").toStdString(), "大叔的录音");
     EXPECT_EQ(QELEffectTitle(*effect).toStdString(), "Applause");
     EXPECT_EQ(QELCategoryTitle("节奏氛围").toStdString(), "Drama");

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The running program driven over a private session bus by gdbus, a client
-# of its own: play, list, read and follow Playing, refusals, stop, a second
+# of its own: play, list, read and follow Playing, a refusal, stop, a second
 # start that raises the first, and a start without any bus.
 # The command line goes through the running program when there is one.
 # Run as: dbus-run-session -- dbus-control.sh QUELLIO QUELLIO-CLI WORKDIR
@@ -8,13 +8,7 @@ set -uo pipefail
 quellio=$1 cli=$2 work=$3
 rm -rf "$work" && mkdir -p "$work"
 export QT_QPA_PLATFORM=offscreen QUELLIO_AUDIO_BACKEND=null QUELLIO_HOME=$work/home
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-expect() {  # expect WHAT EXPECTED ACTUAL
-    [ "$2" = "$3" ] || fail "$1: expected [$2], got [$3]"
-}
-call() { gdbus call --session -d com.zentrik.Quellio -o /com/zentrik/Quellio -m "$@" 2>&1; }
-playing() { call org.freedesktop.DBus.Properties.Get com.zentrik.Quellio Playing; }
+. "$(dirname "$0")/session.sh"
 
 "$quellio" >"$work/first.log" 2>&1 &
 first=$!
@@ -22,7 +16,7 @@ trap 'kill $first $monitor 2>/dev/null' EXIT
 gdbus wait --session --timeout 60 com.zentrik.Quellio || { fail "the program never took its name"; exit 1; }
 gdbus monitor --session -d com.zentrik.Quellio -o /com/zentrik/Quellio >"$work/monitor.log" 2>&1 &
 monitor=$!
-until grep -q "^Monitoring" "$work/monitor.log"; do sleep 0.05; done
+await grep -q "^Monitoring" "$work/monitor.log" || { fail "no monitor"; exit 1; }
 
 list=$(call com.zentrik.Quellio.List)
 case "$list" in "([('欢呼掌声', '掌声'), ('欢呼掌声', '欢呼'),"*) ;; *) fail "List: $list";; esac
@@ -33,8 +27,6 @@ expect "Playing" "(<'节奏氛围/击鼓'>,)" "$(playing)"
 
 case "$(call com.zentrik.Quellio.Play 欢呼掌声 没有)" in
     *com.zentrik.Quellio.Error.NoSuchEffect*) ;; *) fail "an unknown title is not NoSuchEffect";; esac
-case "$(call com.zentrik.Quellio.PlayFavorite "")" in
-    *com.zentrik.Quellio.Error.InvalidArgument*) ;; *) fail "an empty favourite is not InvalidArgument";; esac
 
 call com.zentrik.Quellio.Play 节奏氛围 雷声 >/dev/null
 expect "Playing" "(<'节奏氛围/雷声'>,)" "$(playing)"
@@ -52,8 +44,6 @@ case "$("$cli" play 节奏氛围 没有 2>&1; echo "rc=$?")" in
 sox -n -r 48000 -c 2 "$work/Jingle.flac" synth 1 sine 440 vol 0.05 pad 0.5 0.5
 expect "cli import" "imported $work/Jingle.flac as Jingle" "$("$cli" collection import "$work/Jingle.flac")"
 expect "ListFavorites after import" "(['Jingle'],)" "$(call com.zentrik.Quellio.ListFavorites)"
-case "$("$cli" collection import "$work/Jingle.flac" 2>&1; echo "rc=$?")" in
-    *Error.NameTaken*rc=1) ;; *) fail "a second import of a name is not NameTaken";; esac
 expect "Import as" "('跳', '')" "$(call com.zentrik.Quellio.Import "$work/Jingle.flac" 跳 true false -- -20 false)"
 # Without a bus it lists the catalogue itself.
 expect "cli list without a bus" "$(printf '欢呼掌声\t掌声')" \
@@ -67,17 +57,13 @@ expect "the first still answers" "(<''>,)" "$(playing)"
 
 # Every change of Playing was announced: the monitor has seen the last one
 # once the bus delivered a later call to the program.
-for _ in $(seq 50); do
-    grep -q "'Playing': <'节奏氛围/雷声'>" "$work/monitor.log" &&
-        [ "$(grep -c "PropertiesChanged ('com.zentrik.Quellio', {'Playing'" "$work/monitor.log")" -ge 6 ] && break
-    sleep 0.1
-done
-expect "PropertiesChanged signals" 6 \
-    "$(grep -c "PropertiesChanged ('com.zentrik.Quellio', {'Playing'" "$work/monitor.log")"
+changes() { grep -c "PropertiesChanged ('com.zentrik.Quellio', {'Playing'" "$work/monitor.log"; }
+sawAll() { grep -q "'Playing': <'节奏氛围/雷声'>" "$work/monitor.log" && [ "$(changes)" -ge 6 ]; }
+await sawAll
+expect "PropertiesChanged signals" 6 "$(changes)"
 
 # Without a session bus the program runs all the same (until stopped here).
 DBUS_SESSION_BUS_ADDRESS=unix:path=$work/no-bus timeout 3 "$quellio" >"$work/nobus.log" 2>&1
 expect "a start without a bus runs until stopped" 124 $?
 
-[ $failures -eq 0 ] && echo "dbus control: all checks passed"
-exit $((failures > 0))
+finish "dbus control"

@@ -7,23 +7,11 @@ quellio=$1 cli=$2 portal=$3 work=$4
 rm -rf "$work" && mkdir -p "$work"
 export QT_QPA_PLATFORM=offscreen QUELLIO_AUDIO_BACKEND=null QUELLIO_HOME=$work/home \
     QUELLIO_HOTKEYS=portal
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-playing() {
-    gdbus call --session -d com.zentrik.Quellio -o /com/zentrik/Quellio \
-        -m org.freedesktop.DBus.Properties.Get com.zentrik.Quellio Playing 2>&1
-}
+. "$(dirname "$0")/session.sh"
 activate() {
     gdbus call --session -d org.freedesktop.portal.Desktop -o /org/freedesktop/portal/desktop \
         -m com.zentrik.FakePortal.Activate "$1" >/dev/null
 }
-# Everything here happens across the bus: wait for what can be seen.
-await() {  # await WHAT COMMAND...
-    for _ in $(seq 200); do "${@:2}" && return 0; sleep 0.05; done
-    fail "$1"
-    return 1
-}
-isPlaying() { [ "$(playing)" = "$1" ]; }
 bound() { grep -qxF "bind $1" "$work/portal.log"; }
 listed() { "$cli" hotkey list | grep -qxF "$1"; }
 
@@ -37,18 +25,18 @@ app=$!
 gdbus wait --session --timeout 60 com.zentrik.Quellio || { fail "no program"; exit 1; }
 
 # Stop-all's default is bound at launch, a new one as it is set.
-await "stop-all is not bound" bound "stop-all CTRL+ALT+0"
+await bound "stop-all CTRL+ALT+0" || fail "stop-all is not bound"
 "$cli" hotkey set ctrl+alt+1 节奏氛围 击鼓 || fail "setting a hotkey in the program"
-await "ctrl+alt+1 is not bound" bound "节奏氛围/击鼓 CTRL+ALT+1"
+await bound "节奏氛围/击鼓 CTRL+ALT+1" || fail "ctrl+alt+1 is not bound"
 activate 节奏氛围/击鼓
-await "the portal's shortcut did not play: $(playing)" isPlaying "(<'节奏氛围/击鼓'>,)"
+await isPlaying "(<'节奏氛围/击鼓'>,)" || fail "the portal's shortcut did not play: $(playing)"
 activate stop-all
-await "the portal's stop-all did not stop: $(playing)" isPlaying "(<''>,)"
+await isPlaying "(<''>,)" || fail "the portal's stop-all did not stop: $(playing)"
 
 # A combination the desktop does not grant stays listed, as taken.
 "$cli" hotkey set ctrl+alt+9 节奏氛围 雷声 || fail "setting ctrl+alt+9"
-await "a refused shortcut is not listed as taken" listed "$(printf 'ctrl+alt+9\t节奏氛围/雷声\ttaken')"
+await listed "$(printf 'ctrl+alt+9\t节奏氛围/雷声\ttaken')" ||
+    fail "a refused shortcut is not listed as taken"
 listed "$(printf 'ctrl+alt+1\t节奏氛围/击鼓\tok')" || fail "a granted shortcut is not ok"
 
-[ $failures -eq 0 ] && echo "portal hotkeys: all checks passed"
-exit $((failures > 0))
+finish "portal hotkeys"

@@ -64,21 +64,15 @@ TEST(AudioFile, DecodesMp3AndConvertsOtherRatesKeepingStereo) {
     // Other rates keep the length and the channels; a tone in the band a
     // 16-bit file keeps comes out at its level, and one that would fold back
     // under the new Nyquist frequency does not come out at all.
-    audiotest::makeTone(dir.file("low.wav"), 0.5, 22050, 2, 1000);
-    auto low = decodeAudioFile(dir.file("low.wav"), 44100);
-    ASSERT_TRUE(low);
-    EXPECT_EQ(low->channels, 2);
-    EXPECT_NEAR(static_cast<double>(low->frames()), 22050.0, 2.0);
-    EXPECT_NEAR(low->duration(), 0.5, 1e-4);
-    EXPECT_NEAR(periods(*low), 500, 2);  // still 1 kHz
-
-    for (const auto& [rate, hz, peak] :
-         {std::tuple{48000, 19000, 0.5f}, {48000, 23000, 0.0f}, {8000, 3500, 0.5f}}) {
+    for (const auto& [rate, channels, hz, peak] :
+         {std::tuple{22050, 2, 1000, 0.5f}, {48000, 1, 19000, 0.5f}, {48000, 1, 23000, 0.0f},
+          {8000, 1, 3500, 0.5f}}) {
         SCOPED_TRACE(std::to_string(rate) + " Hz, a tone of " + std::to_string(hz) + " Hz");
         const std::string tone = dir.file("tone-" + std::to_string(hz) + ".wav");
-        audiotest::makeTone(tone, 0.5, rate, 1, hz);
+        audiotest::makeTone(tone, 0.5, rate, channels, hz);
         auto out = decodeAudioFile(tone, 44100);
         ASSERT_TRUE(out);
+        EXPECT_EQ(out->channels, channels);
         EXPECT_NEAR(static_cast<double>(out->frames()), 22050.0, 1.0);
         // The middle: the tone's start and end are not a steady tone.
         float high = 0;

@@ -46,11 +46,6 @@ PcmBuffer soxSound(const testsupport::TempDir& dir, const std::string& name,
     return pcm ? *pcm : PcmBuffer{};
 }
 
-PcmBuffer scaled(PcmBuffer pcm, double gain) {
-    for (float& s : pcm.samples) s *= static_cast<float>(gain);
-    return pcm;
-}
-
 }  // namespace
 
 // A plain tone, loud noise to bring down, a quiet fade whose soft tail a
@@ -90,7 +85,8 @@ TEST(Loudness, MeasuresAndNormalisesAsAnIndependentMeterReadsIt) {
         EXPECT_NEAR(m.loudness, ref.integrated, 0.2);
         EXPECT_NEAR(m.truePeak, ref.truePeak, c.peakTolerance);
 
-        const PcmBuffer played = scaled(pcm, platform::loudnessGain(m, c.target));
+        PcmBuffer played = pcm;
+        for (float& s : played.samples) s *= static_cast<float>(platform::loudnessGain(m, c.target));
         const platform::LoudnessMeasure p = platform::measureLoudness(played);
         EXPECT_LE(p.truePeak, platform::kTruePeakCeiling + 0.01);
         if (c.gainError > 0) EXPECT_NEAR(p.loudness, c.target, c.gainError);

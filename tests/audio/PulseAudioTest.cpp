@@ -1,16 +1,10 @@
-// The sound-server path against a private PulseAudio server: the virtual
-// microphone hears what the engine plays, the monitor output too, a mixed-in
-// microphone comes and goes, and no module of ours outlives its owner.
-// Recordings are made by parecord, a client we did not write.
+// The sound-server path against a private PulseAudio server. Recordings are
+// made by parecord, a client we did not write.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "audio/AudioEngine.h"
@@ -42,19 +36,26 @@ double toneAmplitude(const std::vector<float>& s, double hz) {
     return 2 * std::sqrt(s1 * s1 + s2 * s2 - 2 * std::cos(w) * s1 * s2) / s.size();
 }
 
+// An engine of the test's own, to start on the server once routed.
 class SoundServerTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(server.ready()) << "pulseaudio did not start"; }
+    void SetUp() override {
+        ASSERT_TRUE(server.ready()) << "pulseaudio did not start";
+        options.backend = platform::AudioEngineOptions::Backend::PulseAudio;
+    }
 
     testsupport::TempDir dir;
     testsupport::PulseServer server;
+    platform::RunLoop loop;
+    platform::AudioEngine engine{loop};
+    platform::AudioEngineOptions options;
+    platform::AudioError error;
 };
 
 }  // namespace
 
 TEST_F(SoundServerTest, TheVirtualMicrophoneAndTheMonitorHearWhatPlays) {
     VirtualDevices devices;
-    platform::AudioError error;
     ASSERT_TRUE(devices.create(&error)) << error.message;
     EXPECT_NE(server.pactl("list sinks").find("Quellio 音效"), std::string::npos);
     EXPECT_NE(server.pactl("list sources").find("Quellio 虚拟麦克风"), std::string::npos);
@@ -62,10 +63,6 @@ TEST_F(SoundServerTest, TheVirtualMicrophoneAndTheMonitorHearWhatPlays) {
         server.pactl("get-default-sink") + server.pactl("get-default-source");
     EXPECT_EQ(defaults, "speakers\nspeakers.monitor\n");
 
-    platform::RunLoop loop;
-    platform::AudioEngine engine(loop);
-    platform::AudioEngineOptions options;
-    options.backend = platform::AudioEngineOptions::Backend::PulseAudio;
     options.route.streamSink = VirtualDevices::kEffectsSink;
     options.route.monitor = true;
     options.route.monitorSink = "speakers";
@@ -110,7 +107,6 @@ TEST_F(SoundServerTest, TheVirtualMicrophoneAndTheMonitorHearWhatPlays) {
 
 TEST_F(SoundServerTest, ARealMicrophoneIsMixedInOnlyWhileChosen) {
     VirtualDevices devices;
-    platform::AudioError error;
     ASSERT_TRUE(devices.create(&error)) << error.message;
     server.pactl("load-module module-sine-source source_name=realmic frequency=1000");
     auto level = [&] {
@@ -138,12 +134,7 @@ TEST_F(SoundServerTest, ARealMicrophoneIsMixedInOnlyWhileChosen) {
 TEST_F(SoundServerTest, TheMakerRecordsFromTheChosenInput) {
     server.pactl("load-module module-sine-source source_name=realmic frequency=1000");
     server.pactl("set-default-source speakers.monitor");  // not the chosen one
-    platform::RunLoop loop;
-    platform::AudioEngine engine(loop);
-    platform::AudioEngineOptions options;
-    options.backend = platform::AudioEngineOptions::Backend::PulseAudio;
     options.route.inputSource = "realmic";
-    platform::AudioError error;
     ASSERT_TRUE(engine.start(options, &error)) << error.message;
     const std::string take = dir.file("take.wav");
     auto recorder = platform::AudioRecorder::create(engine, take, {}, &error);
@@ -166,18 +157,15 @@ TEST_F(SoundServerTest, TheMakerRecordsFromTheChosenInput) {
 // Another copy of the program runs: its pair is shared, not taken over.
 // (A crashed run's leftovers going is ProgramTest's, with real processes.)
 TEST_F(SoundServerTest, ALiveCopysPairIsShared) {
-    pid_t running = 0;
-    const char* sleepArgv[] = {"sleep", "600", nullptr};
-    ASSERT_EQ(
-        posix_spawnp(&running, "sleep", nullptr, nullptr, const_cast<char**>(sleepArgv), environ),
-        0);
+    std::string pid;  // of a process that outlives the shell that started it
+    ASSERT_EQ(testsupport::run("sleep 600 >/dev/null 2>&1 & echo $!", &pid), 0);
+    const pid_t running = std::stoi(pid);
     server.pactl(
         "load-module module-null-sink sink_name=quellio_effects "
         "\"sink_properties='quellio.owner=" +
         std::to_string(running) + "'\"");
     {
         VirtualDevices second;
-        platform::AudioError error;
         ASSERT_TRUE(second.create(&error)) << error.message;
         EXPECT_TRUE(second.exists());
         EXPECT_FALSE(second.ownsPair());
@@ -186,7 +174,6 @@ TEST_F(SoundServerTest, ALiveCopysPairIsShared) {
     }
     EXPECT_EQ(testsupport::PulseServer::ourModules(), 1);
     ::kill(running, SIGKILL);
-    ::waitpid(running, nullptr, 0);
 }
 
 TEST(NoSoundServer, EveryEntryFailsQuicklyWithAClearMessage) {

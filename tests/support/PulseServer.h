@@ -15,10 +15,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -59,22 +55,13 @@ public:
     }
     // A fresh server over the same runtime directory (a restart).
     void start() {
-        std::vector<std::string> argv = {"pulseaudio",
-                                         "-n",
-                                         "--daemonize=no",
-                                         "--exit-idle-time=-1",
-                                         "--disallow-exit",
-                                         "--use-pid-file=no",
-                                         "--log-target=stderr",
-                                         "--log-level=error",
-                                         "-L",
-                                         "module-native-protocol-unix auth-anonymous=1",
-                                         "-L",
-                                         "module-null-sink sink_name=speakers"};
-        std::vector<char*> args;
-        for (auto& a : argv) args.push_back(a.data());
-        args.push_back(nullptr);
-        if (posix_spawnp(&pid_, "pulseaudio", nullptr, nullptr, args.data(), environ) != 0) {
+        const std::string cmd =
+            "exec pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit "
+            "--use-pid-file=no --log-target=stderr --log-level=error "
+            "-L 'module-native-protocol-unix auth-anonymous=1' "
+            "-L 'module-null-sink sink_name=speakers'";
+        const char* argv[] = {"sh", "-c", cmd.c_str(), nullptr};
+        if (posix_spawnp(&pid_, "sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
             pid_ = -1;
             return;
         }
@@ -127,11 +114,7 @@ public:
     std::vector<float> samples() {
         if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
         pid_ = -1;
-        std::ifstream in(path_, std::ios::binary);
-        std::string raw((std::istreambuf_iterator<char>(in)), {});
-        std::vector<float> out(raw.size() / 4);
-        std::memcpy(out.data(), raw.data(), out.size() * 4);
-        return out;
+        return readFloats(path_);
     }
 
 private:
@@ -149,30 +132,6 @@ inline void awaitRecorders(int n) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     FAIL() << "the recorders did not connect";
-}
-
-// How many streams record from the source named `source`. A remap source
-// records its master through a stream of its own, so counting all of them
-// says nothing about a recorder on the virtual microphone.
-inline int recordersOn(const std::string& source) {
-    std::string sources, outputs;
-    testsupport::run("pactl list short sources", &sources);
-    testsupport::run("pactl list short source-outputs", &outputs);
-    std::string index;
-    std::istringstream sourceLines(sources);
-    for (std::string line; std::getline(sourceLines, line);) {
-        std::istringstream fields(line);
-        std::string i, name;
-        if (fields >> i >> name && name == source) index = i;
-    }
-    int n = 0;
-    std::istringstream outputLines(outputs);
-    for (std::string line; std::getline(outputLines, line);) {
-        std::istringstream fields(line);
-        std::string i, from;
-        if (!index.empty() && fields >> i >> from && from == index) ++n;
-    }
-    return n;
 }
 
 inline size_t onset(const std::vector<float>& s) {

@@ -24,6 +24,9 @@ private:
 // Writes `text` to `path`, creating parent directories.
 void writeText(const std::string& path, const std::string& text);
 
+// The float32 samples of the raw file at `path`.
+std::vector<float> readFloats(const std::string& path);
+
 // Runs a shell command; returns its exit status and fills `output` with
 // what it printed on stdout.
 int run(const std::string& command, std::string* output = nullptr);

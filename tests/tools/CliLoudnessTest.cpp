@@ -4,22 +4,9 @@
 #include <filesystem>
 #include <string>
 
-#include "support/TestSupport.h"
+#include "tools/CliTest.h"
 
-namespace {
-
-std::string cli(const std::string& args, int* rc) {
-    std::string out;
-    *rc = testsupport::run(QUELLIO_CLI " " + args + " 2>&1", &out);
-    return out;
-}
-
-void sox(const std::string& args) {
-    std::string out;
-    ASSERT_EQ(testsupport::run("sox " + args + " 2>&1", &out), 0) << args << "\n" << out;
-}
-
-}  // namespace
+using clitest::sox;
 
 // A sine peaking at -20 dBFS reads -23 LUFS by definition of the scale.
 TEST(CliLoudness, PrintsEachFileAndFailsOnTheBadOnes) {
@@ -28,12 +15,13 @@ TEST(CliLoudness, PrintsEachFileAndFailsOnTheBadOnes) {
     sox("-n -r 48000 -c 2 '" + dir.file("blip.wav") + "' synth 0.2 sine 997 vol 0.1");
     sox("-n -r 48000 -c 2 '" + dir.file("silence.wav") + "' trim 0 1");
     testsupport::writeText(dir.file("notes.wav"), "not audio");
-    int rc = 0;
+    clitest::Cli cli;
+    cli.stderrTo = "&1";
     const std::string out = cli("loudness '" + dir.file("tone.flac") + "' '" +
-                                    dir.file("notes.wav") + "' '" + dir.path() + "' '" +
-                                    dir.file("blip.wav") + "' '" + dir.file("silence.wav") + "'",
-                                &rc);
-    EXPECT_EQ(rc, 1);
+                                dir.file("notes.wav") + "' '" + dir.path() + "' '" +
+                                dir.file("blip.wav") + "' '" + dir.file("silence.wav") + "'")
+                                .out;
+    EXPECT_EQ(cli.rc, 1);
     EXPECT_NE(out.find("tone.flac: integrated -23.0 LUFS, range 0.0 LU, true peak -20.0 dBTP"),
               std::string::npos)
         << out;
@@ -44,25 +32,22 @@ TEST(CliLoudness, PrintsEachFileAndFailsOnTheBadOnes) {
     EXPECT_NE(out.find("cannot read " + dir.file("notes.wav")), std::string::npos) << out;
     EXPECT_NE(out.find(dir.path() + ": it is a directory"), std::string::npos) << out;
 
-    cli("loudness '" + dir.file("tone.flac") + "' '" + dir.file("blip.wav") + "'", &rc);
-    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(cli("loudness '" + dir.file("tone.flac") + "' '" + dir.file("blip.wav") + "'").rc, 0);
 }
 
 TEST(CliLoudness, NormaliseWritesAFloatWavAtTheTarget) {
     testsupport::TempDir dir;
     const std::string in = dir.file("blip.wav"), out = dir.file("out.wav");
     sox("-n -r 48000 -c 2 '" + in + "' synth 0.2 sine 997 vol 0.1");
-    int rc = 0;
-    cli("normalise '" + in + "' '" + out + "' --target -40", &rc);
-    EXPECT_EQ(rc, 1);
+    clitest::Cli cli;
+    EXPECT_EQ(cli("normalise '" + in + "' '" + out + "' --target -40").rc, 1);
     EXPECT_FALSE(std::filesystem::exists(out));
 
-    cli("normalise '" + in + "' '" + out + "' --target -12", &rc);
-    ASSERT_EQ(rc, 0);
+    ASSERT_EQ(cli("normalise '" + in + "' '" + out + "' --target -12").rc, 0);
     std::string info;
     testsupport::run("soxi '" + out + "'", &info);
     EXPECT_NE(info.find("Sample Rate    : 48000"), std::string::npos) << info;
     EXPECT_NE(info.find("Channels       : 2"), std::string::npos) << info;
     EXPECT_NE(info.find("32-bit Floating Point"), std::string::npos) << info;
-    EXPECT_NE(cli("loudness '" + out + "'", &rc).find("-12.0 LUFS"), std::string::npos);
+    EXPECT_NE(cli("loudness '" + out + "'").out.find("-12.0 LUFS"), std::string::npos);
 }

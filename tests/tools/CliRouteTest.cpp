@@ -1,40 +1,28 @@
 #include <gtest/gtest.h>
 
 #include "support/PulseServer.h"
-#include "support/TestSupport.h"
-
-namespace {
-
-std::string cli(const testsupport::TempDir& home, const std::string& args, int* rc = nullptr) {
-    std::string out;
-    const int status = testsupport::run(
-        "QUELLIO_HOME='" + home.path() + "' " + QUELLIO_CLI + " " + args + " 2>/dev/null", &out);
-    if (rc) *rc = status;
-    return out;
-}
-
-}  // namespace
+#include "tools/CliTest.h"
 
 TEST(CliRoute, SwitchesTheStoredRoutingAndListsTheServersDevices) {
     testsupport::TempDir home;
     testsupport::PulseServer server;
     ASSERT_TRUE(server.ready());
-    EXPECT_NE(cli(home, "route status").find("virtual microphone: off"), std::string::npos);
-    int rc = -1;
-    cli(home, "route on", &rc);
-    EXPECT_EQ(rc, 0);
-    const std::string status = cli(home, "route status");
+    clitest::Cli cli{"QUELLIO_HOME='" + home.path() + "'"};
+    EXPECT_NE(cli("route status").out.find("virtual microphone: off"), std::string::npos);
+    cli("route on");
+    EXPECT_EQ(cli.rc, 0);
+    const std::string status = cli("route status").out;
     EXPECT_NE(status.find("virtual microphone: on"), std::string::npos) << status;
     EXPECT_NE(status.find("stream output: quellio_effects at 100%"), std::string::npos) << status;
     EXPECT_NE(status.find("sound server: quellio_mic absent"), std::string::npos) << status;
-    cli(home, "route off");
-    EXPECT_NE(cli(home, "route status").find("virtual microphone: off"), std::string::npos);
-    cli(home, "route sideways", &rc);
-    EXPECT_NE(rc, 0);
+    cli("route off");
+    EXPECT_NE(cli("route status").out.find("virtual microphone: off"), std::string::npos);
+    cli("route sideways");
+    EXPECT_NE(cli.rc, 0);
 
-    const std::string devices = cli(home, "devices");
+    const std::string devices = cli("devices").out;
     EXPECT_NE(devices.find("* speakers\tNull Output"), std::string::npos) << devices;
     server.stop(SIGTERM);
-    EXPECT_NE(cli(home, "devices").find("the virtual microphone needs PipeWire or PulseAudio"),
+    EXPECT_NE(cli("devices").out.find("the virtual microphone needs PipeWire or PulseAudio"),
               std::string::npos);
 }
