@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "audio/AudioRecorder.h"
+#include "audio/AudioSession.h"
 #include "audio/AudioTestFiles.h"
 
 TEST(AlsaFileCapture, RecordsTheDevicesInputIntoA16BitWav) {
@@ -20,6 +21,8 @@ TEST(AlsaFileCapture, RecordsTheDevicesInputIntoA16BitWav) {
     platform::AudioEngine engine(loop);
     platform::AudioError error;
     ASSERT_TRUE(engine.start(platform::AudioEngineOptions::portAudio(), &error)) << error.message;
+    EXPECT_EQ(platform::AudioSession(engine).recordPermission(),
+              platform::AudioSession::RecordPermission::Granted);
 
     const std::string take = dir.file("tmp_record.wav");
     auto recorder = platform::AudioRecorder::create(engine, take, {}, &error);
