@@ -61,6 +61,7 @@ std::vector<QELKeyCombo> QELX11Hotkeys::setHotkeys(std::vector<QELHotkey> hotkey
     taken_.clear();
     if (!connection_) return taken_;
     ungrabAll();
+    hotkeys_ = hotkeys;
     for (QELHotkey& hotkey : hotkeys) {
         // A keysym may sit on several keys (F-keys often do): grab them all.
         std::vector<xcb_keycode_t> keycodes;
@@ -103,6 +104,14 @@ std::vector<QELKeyCombo> QELX11Hotkeys::setHotkeys(std::vector<QELHotkey> hotkey
 bool QELX11Hotkeys::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
     if (eventType != "xcb_generic_event_t") return false;
     auto* event = static_cast<xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) == XCB_MAPPING_NOTIFY) {
+        // A new keyboard layout can move a key to another keycode: the old
+        // grabs would then hold the wrong key. Qt still needs the event too.
+        auto* mapping = reinterpret_cast<xcb_mapping_notify_event_t*>(event);
+        xcb_refresh_keyboard_mapping(symbols_, mapping);
+        if (mapping->request != XCB_MAPPING_POINTER) setHotkeys(hotkeys_);
+        return false;
+    }
     if ((event->response_type & 0x7f) != XCB_KEY_PRESS) return false;
     auto* press = reinterpret_cast<xcb_key_press_event_t*>(event);
     if (press->root != root_ || press->event != root_) return false;

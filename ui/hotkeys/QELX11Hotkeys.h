@@ -31,4 +31,5 @@ private:
     _XCBKeySymbols* symbols_ = nullptr;
     uint32_t root_ = 0;
     std::vector<Grab> grabs_;
+    std::vector<QELHotkey> hotkeys_;  // what the grabs stand for, to take again
 };
