@@ -165,8 +165,8 @@
 <context>
     <name>QELHotkeyListView</name>
     <message>
-        <source>此桌面不支持全局快捷键（需要 X11）。</source>
-        <translation>This desktop does not support global hotkeys (X11 needed).</translation>
+        <source>此桌面不支持全局快捷键（需要 X11，或提供全局快捷键的桌面门户）。</source>
+        <translation>This desktop does not support global hotkeys (they need X11 or a desktop portal that offers them).</translation>
     </message>
     <message>
         <source>（已删除）</source>

@@ -12,10 +12,10 @@
 #include "app/QELTabBarController.h"
 #include "core/catalogue/QELSoundEffect.h"
 #include "core/maker/QELSoundEffectMakeViewModel.h"
+#include "core/remote/QELHotkeys.h"
 #include "core/settings/QELAudioSettings.h"
 #include "support/TestSupport.h"
 #include "ui/UiTest.h"
-#include "ui/board/QELCatalogueText.h"
 #include "ui/board/QELSoundEffectListViewController.h"
 #include "ui/hotkeys/QELHotkeyCaptureDialog.h"
 #include "ui/maker/QELPopover.h"
@@ -25,6 +25,7 @@
 #include "ui/platform/Control.h"
 #include "ui/platform/Language.h"
 #include "ui/platform/NavigationController.h"
+#include "ui/utils/QELCatalogueText.h"
 #include "ui/utils/QELCoreText.h"
 
 using namespace platform;
@@ -84,11 +85,14 @@ TEST(Language, TextsFromBelowTheScreensAndCatalogueTitlesFollowTheLanguage) {
     EXPECT_EQ(QELCoreText("大叔的录音").toStdString(), "大叔的录音");
     EXPECT_EQ(QELEffectTitle(*effect).toStdString(), "Applause");
     EXPECT_EQ(QELCategoryTitle("节奏氛围").toStdString(), "Drama");
+    const QELHotkey drums{{}, QELHotkey::Action::Play, "节奏氛围", "击鼓"};
+    EXPECT_EQ(QELHotkeyTitle(drums).toStdString(), "Drama/Drumroll");
 
     useLanguage(Language::Chinese);
     EXPECT_EQ(QELCoreText(route.fellBack[1]).toStdString(), "录音输入“USB”不在了，改用默认输入");
     EXPECT_EQ(QELEffectTitle(*effect).toStdString(), "掌声");
     EXPECT_EQ(QELCategoryTitle("节奏氛围").toStdString(), "节奏氛围");
+    EXPECT_EQ(QELHotkeyTitle(drums).toStdString(), "节奏氛围/击鼓");
 }
 
 // The text a widget shows and the rectangle it has for it; an empty text

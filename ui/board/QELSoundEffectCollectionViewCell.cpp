@@ -1,10 +1,10 @@
 #include "ui/board/QELSoundEffectCollectionViewCell.h"
 
-#include "ui/board/QELCatalogueText.h"
 #include "ui/platform/Animation.h"
 #include "ui/platform/Geometry.h"
 #include "ui/platform/Image.h"
 #include "ui/platform/Palette.h"
+#include "ui/utils/QELCatalogueText.h"
 
 using namespace platform;
 

@@ -1,7 +1,6 @@
 #include "ui/board/QELSoundEffectListViewController.h"
 
 #include "foundation/Fatal.h"
-#include "ui/board/QELCatalogueText.h"
 #include "ui/hotkeys/QELHotkeyCaptureDialog.h"
 #include "ui/statistics/QELStatistics.h"
 
@@ -100,7 +99,8 @@ void QELSoundEffectListViewController::didSelectItemAtIndexPath(CollectionView&,
     playSelection_->didTapItemAtIndexPath(indexPath);
 }
 
-bool QELSoundEffectListViewController::tapItemAtIndexPath(const IndexPath& indexPath, AudioError* error) {
+bool QELSoundEffectListViewController::tapItemAtIndexPath(const IndexPath& indexPath,
+                                                          AudioError* error) {
     view();  // the screen may not have been shown yet
     return playSelection_->tapItemAtIndexPath(indexPath, error);
 }
@@ -109,7 +109,5 @@ void QELSoundEffectListViewController::showHotkeyCapture(const IndexPath& indexP
     const auto effect = viewModel_->dataProvider()->objectAtIndexPath(indexPath);
     if (!effect) return;
     ::showHotkeyCapture(globalHotkeys_,
-                        {{}, QELHotkey::Action::Play, effect->category(), effect->name()}, view(),
-                        QELCategoryTitle(effect->category()) + QLatin1Char('/') +
-                            QELEffectTitle(*effect));
+                        {{}, QELHotkey::Action::Play, effect->category(), effect->name()}, view());
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "ui/hotkeys/QELGlobalHotkeys.h"
+#include "ui/utils/QELCatalogueText.h"
 
 namespace {
 
@@ -21,13 +22,18 @@ unsigned modifiersOf(Qt::KeyboardModifiers m) {
 // before, and its release after, the state includes it.
 unsigned modifierKey(int key) {
     switch (key) {
-        case Qt::Key_Control: return QELKeyCombo::Ctrl;
-        case Qt::Key_Alt: return QELKeyCombo::Alt;
-        case Qt::Key_Shift: return QELKeyCombo::Shift;
+        case Qt::Key_Control:
+            return QELKeyCombo::Ctrl;
+        case Qt::Key_Alt:
+            return QELKeyCombo::Alt;
+        case Qt::Key_Shift:
+            return QELKeyCombo::Shift;
         case Qt::Key_Meta:
         case Qt::Key_Super_L:
-        case Qt::Key_Super_R: return QELKeyCombo::Super;
-        default: return 0;
+        case Qt::Key_Super_R:
+            return QELKeyCombo::Super;
+        default:
+            return 0;
     }
 }
 
@@ -38,8 +44,8 @@ std::string keyName(int key) {
     if (key >= Qt::Key_0 && key <= Qt::Key_9) return std::string(1, char('0' + key - Qt::Key_0));
     if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return "f" + std::to_string(key - Qt::Key_F1 + 1);
     static constexpr int kShiftedDigits[] = {
-        Qt::Key_ParenRight, Qt::Key_Exclam,      Qt::Key_At,        Qt::Key_NumberSign,
-        Qt::Key_Dollar,     Qt::Key_Percent,     Qt::Key_AsciiCircum, Qt::Key_Ampersand,
+        Qt::Key_ParenRight, Qt::Key_Exclam,   Qt::Key_At,          Qt::Key_NumberSign,
+        Qt::Key_Dollar,     Qt::Key_Percent,  Qt::Key_AsciiCircum, Qt::Key_Ampersand,
         Qt::Key_Asterisk,   Qt::Key_ParenLeft};
     for (int digit = 0; digit < 10; ++digit)
         if (key == kShiftedDigits[digit]) return std::string(1, char('0' + digit));
@@ -54,16 +60,13 @@ QString pressedModifiers(unsigned modifiers) {
 }  // namespace
 
 QELHotkeyCaptureDialog::QELHotkeyCaptureDialog(QELGlobalHotkeys* hotkeys, QELHotkey target,
-                                               QWidget* parent, const QString& shownName)
+                                               QWidget* parent)
     : QDialog(parent), hotkeys_(hotkeys), target_(std::move(target)) {
     setWindowTitle(tr("设置快捷键"));
     auto* layout = new QVBoxLayout(this);
-    const QString name =
-        !shownName.isEmpty()
-            ? shownName
-            : QString::fromStdString(target_.action == QELHotkey::Action::PlayFavorite
-                                         ? target_.title
-                                         : target_.describe());
+    const QString name = target_.action == QELHotkey::Action::PlayFavorite
+                             ? QString::fromStdString(target_.title)
+                             : QELHotkeyTitle(target_);
     auto* prompt = new QLabel(tr("为「%1」按下组合键（Esc 取消）").arg(name));
     layout->addWidget(prompt);
     comboLabel_ = new QLabel(pressedModifiers(0));
@@ -80,7 +83,9 @@ QELHotkeyCaptureDialog::QELHotkeyCaptureDialog(QELGlobalHotkeys* hotkeys, QELHot
     if (hotkeys_) hotkeys_->setHotkeys({});
 }
 
-QELHotkeyCaptureDialog::~QELHotkeyCaptureDialog() { release(); }
+QELHotkeyCaptureDialog::~QELHotkeyCaptureDialog() {
+    release();
+}
 
 void QELHotkeyCaptureDialog::release() {
     if (hotkeys_) hotkeys_->setHotkeys(QELHotkeys().all());
@@ -152,9 +157,9 @@ void QELHotkeyCaptureDialog::take(const QELKeyCombo& combo) {
 }
 
 QELHotkeyCaptureDialog* showHotkeyCapture(QELGlobalHotkeys* hotkeys, QELHotkey target,
-                                          QWidget* parent, const QString& shownName) {
-    auto* dialog = new QELHotkeyCaptureDialog(hotkeys, std::move(target),
-                                              parent ? parent->window() : nullptr, shownName);
+                                          QWidget* parent) {
+    auto* dialog =
+        new QELHotkeyCaptureDialog(hotkeys, std::move(target), parent ? parent->window() : nullptr);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setModal(true);
     dialog->show();

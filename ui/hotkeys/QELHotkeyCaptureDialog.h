@@ -20,10 +20,7 @@ class QELHotkeyCaptureDialog : public QDialog {
 
 public:
     // `target` without its combination; `hotkeys` may be null (no grabs).
-    // `shownName` names the target in the interface's language; empty: the
-    // name the hotkey stores.
-    QELHotkeyCaptureDialog(QELGlobalHotkeys* hotkeys, QELHotkey target, QWidget* parent = nullptr,
-                           const QString& shownName = {});
+    QELHotkeyCaptureDialog(QELGlobalHotkeys* hotkeys, QELHotkey target, QWidget* parent = nullptr);
     ~QELHotkeyCaptureDialog() override;
 
     QLabel* comboLabel() const { return comboLabel_; }
@@ -48,4 +45,4 @@ private:
 
 // Opens the capture for `target` over `parent`'s window; it deletes itself.
 QELHotkeyCaptureDialog* showHotkeyCapture(QELGlobalHotkeys* hotkeys, QELHotkey target,
-                                          QWidget* parent, const QString& shownName = {});
+                                          QWidget* parent);

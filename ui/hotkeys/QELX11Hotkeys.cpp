@@ -65,7 +65,8 @@ std::vector<QELKeyCombo> QELX11Hotkeys::setHotkeys(std::vector<QELHotkey> hotkey
     for (QELHotkey& hotkey : hotkeys) {
         // A keysym may sit on several keys (F-keys often do): grab them all.
         std::vector<xcb_keycode_t> keycodes;
-        if (xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols_, keysym(hotkey.combo.key))) {
+        if (xcb_keycode_t* codes =
+                xcb_key_symbols_get_keycode(symbols_, keysym(hotkey.combo.key))) {
             for (xcb_keycode_t* c = codes; *c != XCB_NO_SYMBOL; ++c) keycodes.push_back(*c);
             std::free(codes);
         }
@@ -78,9 +79,8 @@ std::vector<QELKeyCombo> QELX11Hotkeys::setHotkeys(std::vector<QELHotkey> hotkey
         std::vector<xcb_void_cookie_t> cookies;
         for (xcb_keycode_t keycode : keycodes)
             for (uint16_t extra : kIgnored)
-                cookies.push_back(xcb_grab_key_checked(connection_, 1, root_, mask | extra,
-                                                       keycode, XCB_GRAB_MODE_ASYNC,
-                                                       XCB_GRAB_MODE_ASYNC));
+                cookies.push_back(xcb_grab_key_checked(connection_, 1, root_, mask | extra, keycode,
+                                                       XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
         for (auto cookie : cookies) {
             if (xcb_generic_error_t* error = xcb_request_check(connection_, cookie)) {
                 refused = true;  // BadAccess: another client holds it

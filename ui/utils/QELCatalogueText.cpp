@@ -1,10 +1,11 @@
-#include "ui/board/QELCatalogueText.h"
+#include "ui/utils/QELCatalogueText.h"
 
 #include <map>
 
 #include "core/catalogue/QELSoundEffect.h"
 #include "core/catalogue/QELSoundEffectCategory.h"
 #include "core/catalogue/QELSoundEffectResourceBundle.h"
+#include "core/remote/QELHotkeys.h"
 #include "ui/platform/Language.h"
 
 namespace {
@@ -34,13 +35,20 @@ const EnglishNames& englishNames() {
 }  // namespace
 
 QString QELEffectTitle(const QELSoundEffect& effect) {
-    if (platform::currentLanguage() == platform::Language::English && !effect.isUserCustom()) {
-        if (!effect.englishTitle().empty()) return QString::fromStdString(effect.englishTitle());
+    if (effect.isUserCustom()) return QString::fromStdString(effect.name());
+    if (platform::currentLanguage() == platform::Language::English &&
+        !effect.englishTitle().empty())
+        return QString::fromStdString(effect.englishTitle());
+    return QELEffectTitle(effect.category(), effect.name());
+}
+
+QString QELEffectTitle(const std::string& category, const std::string& name) {
+    if (platform::currentLanguage() == platform::Language::English) {
         const auto& effects = englishNames().effects;
-        if (auto it = effects.find({effect.category(), effect.name()}); it != effects.end())
+        if (auto it = effects.find({category, name}); it != effects.end())
             return QString::fromStdString(it->second);
     }
-    return QString::fromStdString(effect.name());
+    return QString::fromStdString(name);
 }
 
 QString QELCategoryTitle(const std::string& category) {
@@ -50,4 +58,10 @@ QString QELCategoryTitle(const std::string& category) {
             return QString::fromStdString(it->second);
     }
     return QString::fromStdString(category);
+}
+
+QString QELHotkeyTitle(const QELHotkey& hotkey) {
+    if (hotkey.action != QELHotkey::Action::Play) return QString::fromStdString(hotkey.describe());
+    return QELCategoryTitle(hotkey.category) + QLatin1Char('/') +
+           QELEffectTitle(hotkey.category, hotkey.title);
 }
