@@ -4,8 +4,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
+#include <QWheelEvent>
 
 #include "core/settings/QELAudioRouting.h"
 #include "support/PulseServer.h"
@@ -122,4 +125,35 @@ TEST_F(SettingsTest, AfterTheServerRestartsTheVirtualMicrophoneComesBack) {
     EXPECT_EQ(testsupport::PulseServer::ourModules(), 2);
     EXPECT_TRUE(engine.usesSoundServer());
     EXPECT_NE(notices.back().find("声音服务已恢复"), std::string::npos) << notices.back();
+}
+
+// A wheel turned over a control while scrolling the page scrolls the page;
+// only a control the user has clicked into takes the turn.
+TEST_F(SettingsTest, TheWheelScrollsThePageUntilAControlIsChosen) {
+    auto turn = [](QWidget* control) {
+        const QPointF at(control->rect().center());
+        QWheelEvent wheel(at, control->mapToGlobal(at), {}, {0, -120}, Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(control, &wheel);
+    };
+    window->resize(320, 480);  // the smallest window: the page scrolls
+    uitest::drain();
+    QScrollBar* page = screen->view()->findChild<QScrollArea*>()->verticalScrollBar();
+    ASSERT_GT(page->maximum(), 0);
+    QSlider* volume = screen->effectsVolumeSlider();
+    QComboBox* output = screen->streamOutputBox();
+    output->addItem(QStringLiteral("Desk"), QStringLiteral("desk"));
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{volume, output, screen->loudnessTargetBox()})
+        turn(control);
+    EXPECT_EQ(volume->value(), 100);
+    EXPECT_EQ(output->currentIndex(), 0);
+    EXPECT_EQ(screen->loudnessTargetBox()->value(), -16);
+    EXPECT_GT(page->value(), 0);
+
+    window->activateWindow();
+    volume->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(volume->hasFocus());
+    turn(volume);
+    EXPECT_LT(volume->value(), 100);
 }

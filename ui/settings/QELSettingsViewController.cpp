@@ -4,7 +4,9 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QLabel>
+#include <QCoreApplication>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -55,6 +57,29 @@ void fill(QComboBox* box, const QString& first, const std::vector<SoundServerDev
     }
     box->setCurrentIndex(index);
 }
+
+// The wheel over a control the user has not clicked into scrolls the page
+// instead: scrolling past the stream output must not switch it on air.
+class PageScrollsFirst : public QObject {
+public:
+    explicit PageScrollsFirst(QScrollArea* page) : QObject(page), page_(page) {}
+
+    void guard(QWidget* control) {
+        // Not WheelFocus: a wheel would give it the focus, and then the turn.
+        control->setFocusPolicy(Qt::StrongFocus);
+        control->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Wheel || static_cast<QWidget*>(watched)->hasFocus())
+            return false;
+        QCoreApplication::sendEvent(page_->verticalScrollBar(), event);
+        return true;
+    }
+
+private:
+    QScrollArea* page_;
+};
 
 std::string chosen(const QComboBox* box) {
     return box->currentData().toString().toStdString();
@@ -166,6 +191,11 @@ void QELSettingsViewController::loadView() {
     });
     QObject::connect(loudnessTarget_, &QSpinBox::valueChanged, root,
                      [this](int lufs) { settings_.setLoudnessTarget(lufs); });
+    auto* wheelGuard = new PageScrollsFirst(scroll);
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             streamOutput_, monitorOutput_, microphone_, makerInput_, effectsVolume_,
+             streamVolume_, monitorVolume_, microphoneVolume_, loudnessTarget_})
+        wheelGuard->guard(control);
 
     reloadDevices();
     QObject::connect(routingSwitch_, &QCheckBox::toggled, root, [this] { changed(); });
